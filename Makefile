@@ -1,0 +1,41 @@
+# Thin driver over CMake presets. `make demo` and `make test` are the two entry points.
+PRESET ?= host
+BUILD  := build/$(PRESET)
+JOBS   ?= $(shell nproc)
+
+.PHONY: all deps configure build demo test images format format-check fuzz bench clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+demo: build
+	@$(BUILD)/tools/bootsim/bootsim --out out
+
+test: build
+	@ctest --preset $(PRESET) -j $(JOBS)
+
+images: configure
+	@cmake --build --preset $(PRESET) --target firmware-images
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+fuzz: build
+	@ctest --preset $(PRESET) -L fuzz-long --output-on-failure
+
+bench: build
+	@$(BUILD)/tests/bench/bootsim_bench
+
+clean:
+	@rm -rf build out

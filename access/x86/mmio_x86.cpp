@@ -1,0 +1,48 @@
+// MMIO backend for firmware images: volatile loads and stores of the physical address, which
+// PEI and SMM run identity-mapped.
+#include "access/mmio.h"
+
+namespace {
+template <typename T>
+T Load(uintptr_t address) {
+  return *reinterpret_cast<volatile T *>(address);
+}
+template <typename T>
+void Store(uintptr_t address, T value) {
+  *reinterpret_cast<volatile T *>(address) = value;
+}
+} // namespace
+
+uint8_t MmioRead8(uintptr_t address) { return Load<uint8_t>(address); }
+uint16_t MmioRead16(uintptr_t address) { return Load<uint16_t>(address); }
+uint32_t MmioRead32(uintptr_t address) { return Load<uint32_t>(address); }
+
+uint64_t MmioRead64(uintptr_t address) {
+#if defined(__x86_64__)
+  return Load<uint64_t>(address);
+#else
+  // IA32 has no 64-bit general-purpose load; read low half first.
+  uint64_t low = Load<uint32_t>(address);
+  uint64_t high = Load<uint32_t>(address + 4);
+  return low | (high << 32);
+#endif
+}
+
+void MmioWrite8(uintptr_t address, uint8_t value) { Store(address, value); }
+void MmioWrite16(uintptr_t address, uint16_t value) { Store(address, value); }
+void MmioWrite32(uintptr_t address, uint32_t value) { Store(address, value); }
+
+void MmioWrite64(uintptr_t address, uint64_t value) {
+#if defined(__x86_64__)
+  Store(address, value);
+#else
+  Store(address, static_cast<uint32_t>(value));
+  Store(address + 4, static_cast<uint32_t>(value >> 32));
+#endif
+}
+
+void MmioFill8(uintptr_t address, uintptr_t count, uint8_t value) {
+  for (uintptr_t i = 0; i < count; ++i) {
+    Store(address + i, value);
+  }
+}

@@ -1,0 +1,31 @@
+#include "progress/progress_bar.h"
+
+#include "access/mmio.h"
+#include "include/screen.h"
+#include "progress/screen_layout.h"
+
+UINT32 ProgressBarWidth(UINT16 percent) {
+  // Clamped so a caller's out-of-range value can never run the bar past the trough.
+  UINT32 p = percent > 100 ? 100 : percent;
+  return ((p * kScreenWidth) / 100) * 95 / 100;
+}
+
+namespace {
+void FillProgressRows(uintptr_t frameBuffer, UINT32 width, UINT8 index) {
+  if (width == 0) {
+    return;
+  }
+  for (UINT32 row = kProgressTopRow; row < kProgressTopRow + kProgressRows; ++row) {
+    MmioFill8(frameBuffer + row * kScreenPitch, width, index);
+  }
+}
+} // namespace
+
+EFI_STATUS DrawProgressTrough(uintptr_t frameBuffer) {
+  FillProgressRows(frameBuffer, kProgressTroughWidth, kTroughColourIndex);
+  return EFI_SUCCESS;
+}
+
+void DrawProgressBar(UINT16 percent, uintptr_t frameBuffer) {
+  FillProgressRows(frameBuffer, ProgressBarWidth(percent), kBarColourIndex);
+}

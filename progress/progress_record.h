@@ -1,0 +1,28 @@
+// The progress record: a 28-byte GUID HOB that hands the last drawn percentage to later phases.
+#pragma once
+
+#include "uefi/pi_hob.h"
+#include "uefi/pi_pei.h"
+
+struct ProgressRecord {
+  EFI_HOB_GUID_TYPE Hob; // type 0x0004, length 28, name ProgressRecordGuid
+  UINT8 Marker;          // 1, written once at creation
+  UINT8 Reserved;        // never written
+  UINT16 Percent;        // percentage of the bar last drawn
+};
+static_assert(sizeof(ProgressRecord) == 28);
+static_assert(offsetof(ProgressRecord, Marker) == 24);
+static_assert(offsetof(ProgressRecord, Percent) == 26);
+
+constexpr UINT8 kProgressRecordMarker = 1;
+
+// Finds the record in the HOB list. EFI_SUCCESS, GetHobList's failure, or EFI_NOT_FOUND.
+EFI_STATUS FindProgressRecord(const EFI_PEI_SERVICES **peiServices, ProgressRecord **record);
+
+// Walks forward from *position (exclusive) to the GUID HOB named `name` and stores it in
+// *position. EFI_NOT_FOUND at the end of the list, leaving *position unchanged.
+EFI_STATUS FindGuidHob(const EFI_GUID *name, VOID **position);
+
+// Steps from *hob to the next GUID extension HOB. A HOB length shorter than the generic header
+// (0 included) cannot be stepped over and ends the walk like the end-of-list HOB does.
+EFI_STATUS NextGuidHob(VOID **hob);
