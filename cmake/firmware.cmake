@@ -47,7 +47,7 @@ function(add_firmware_image)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/firmware
     COMMAND ${FW_LLD_LINK} /nologo /nodefaultlib /subsystem:efi_boot_service_driver
             /entry:${FW_ENTRY} /machine:${machine} /dll /safeseh:no /filealign:32
-            /opt:ref /noimplib /out:${image} /map:${image}.map ${objects}
+            /opt:ref /implib:${objdir}/${FW_NAME}.lib /out:${image} /map:${image}.map ${objects}
     COMMAND $<TARGET_FILE:pecheck> ${image} --machine ${FW_ARCH}
     DEPENDS ${objects} pecheck
     COMMENT "linking ${FW_NAME}.efi"
