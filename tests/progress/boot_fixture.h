@@ -1,0 +1,50 @@
+// A simulated PEI board for one test, built from scenario JSON, with helpers to read what the
+// module left behind: frame buffer bytes, the progress record, the notifies that ran.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "sim/pei_boot.h"
+
+namespace test {
+
+inline sim::Scenario ScenarioFrom(const std::string &json) {
+  return sim::ParseScenario(nlohmann::json::parse(json), "test", ".");
+}
+
+class Boot {
+public:
+  explicit Boot(const std::string &json) : board(ScenarioFrom(json)) {}
+  explicit Boot(const sim::Scenario &scenario) : board(scenario) {}
+
+  sim::BootResult Run() { return sim::RunPeiBoot(board); }
+
+  const uint8_t *Fb() const { return board.frame_buffer.Data(); }
+  uint8_t Pixel(uint32_t x, uint32_t y) const { return Fb()[y * 800 + x]; }
+  // Pixels in the frame buffer that are not 0.
+  size_t Touched() const {
+    size_t n = 0;
+    for (size_t i = 0; i < board.frame_buffer.Size(); ++i) {
+      n += Fb()[i] != 0;
+    }
+    return n;
+  }
+  // Number of leading columns of row `y` that hold `index`.
+  uint32_t RunLength(uint32_t y, uint8_t index) const {
+    uint32_t x = 0;
+    while (x < 800 && Pixel(x, y) == index) {
+      ++x;
+    }
+    return x;
+  }
+  sim::ProgressRecordState Record() { return sim::ReadProgressRecord(board.core.Hobs()); }
+  // How often a notify for the PPI named `ppi` ran.
+  size_t NotifyRunsFor(const std::string &ppi) const;
+
+  sim::PeiBoard board;
+};
+
+} // namespace test
