@@ -19,8 +19,9 @@ EFI_STATUS ShowBootScreen(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *
                           bool settleAfterWindow) {
   EFI_PEI_STALL_PPI *stall = nullptr;
   if (settleAfterWindow) {
-    (*peiServices)->LocatePpi(peiServices, &gEfiPeiStallPpiGuid, 0, nullptr,
-                              reinterpret_cast<VOID **>(&stall));
+    (*peiServices)
+        ->LocatePpi(peiServices, &gEfiPeiStallPpiGuid, 0, nullptr,
+                    reinterpret_cast<VOID **>(&stall));
   }
   OpenHostMmioWindow();
   // Without a stall PPI there is no way to wait; bring-up goes on at once.

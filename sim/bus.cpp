@@ -21,8 +21,8 @@ int Bus::Map(Space space, uint64_t base, uint64_t size, std::string name, ReadHa
     }
   }
   const int id = next_id_++;
-  regions_.push_back(std::make_unique<Region>(Region{id, space, base, size, std::move(name),
-                                                     std::move(read), std::move(write), widths}));
+  regions_.push_back(std::make_unique<Region>(
+      Region{id, space, base, size, std::move(name), std::move(read), std::move(write), widths}));
   return id;
 }
 
@@ -60,7 +60,9 @@ std::string Bus::RegionName(Space space, uint64_t addr) const {
 void Bus::Charge(Space space, bool write, uint64_t addr, unsigned width, uint64_t value) {
   AccessCounts &c = space == Space::Io ? counts_.io : counts_.mmio;
   (write ? c.writes : c.reads)++;
-  clock_.Advance(space == Space::Io ? cost_.io_ns : write ? cost_.mmio_write_ns : cost_.mmio_read_ns);
+  clock_.Advance(space == Space::Io ? cost_.io_ns
+                 : write            ? cost_.mmio_write_ns
+                                    : cost_.mmio_read_ns);
   if (trace_) {
     trace_->Record(clock_.NowUs(), space == Space::Io ? "io" : "mmio", write ? "w" : "r", addr,
                    width, value);

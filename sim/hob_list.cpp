@@ -53,8 +53,8 @@ EFI_STATUS HobList::Create(uint16_t type, uint16_t length, void **hob) {
 void *HobList::AddGuidHob(const EFI_GUID &name, const std::vector<uint8_t> &data) {
   void *hob = nullptr;
   const size_t length = sizeof(EFI_HOB_GUID_TYPE) + data.size();
-  if (length > 0xFFFF || EFI_ERROR(Create(EFI_HOB_TYPE_GUID_EXTENSION,
-                                          static_cast<uint16_t>(length), &hob))) {
+  if (length > 0xFFFF ||
+      EFI_ERROR(Create(EFI_HOB_TYPE_GUID_EXTENSION, static_cast<uint16_t>(length), &hob))) {
     throw std::length_error("GUID HOB does not fit in HOB memory");
   }
   uint8_t *bytes = static_cast<uint8_t *>(hob);

@@ -20,7 +20,7 @@ struct ProgressRecordState {
 
 struct EventOutcome {
   std::string name;
-  double t_us;                    // virtual time when the event's callbacks had all returned
+  double t_us;                     // virtual time when the event's callbacks had all returned
   std::optional<uint16_t> percent; // the record's percentage then, if there is a record
 };
 

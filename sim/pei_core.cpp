@@ -215,15 +215,14 @@ EFI_STATUS EFIAPI PeiCore::GetHobListService(const EFI_PEI_SERVICES **s, VOID **
   return EFI_SUCCESS;
 }
 
-EFI_STATUS EFIAPI PeiCore::CreateHobService(const EFI_PEI_SERVICES **s, UINT16 type,
-                                            UINT16 length, VOID **hob) {
+EFI_STATUS EFIAPI PeiCore::CreateHobService(const EFI_PEI_SERVICES **s, UINT16 type, UINT16 length,
+                                            VOID **hob) {
   PeiCore &core = FromServices(s);
   core.Called("CreateHob", type, length);
   return core.hobs_.Create(type, length, hob);
 }
 
-EFI_STATUS EFIAPI PeiCore::FfsFindNextFileService(const EFI_PEI_SERVICES **s,
-                                                  EFI_FV_FILETYPE type,
+EFI_STATUS EFIAPI PeiCore::FfsFindNextFileService(const EFI_PEI_SERVICES **s, EFI_FV_FILETYPE type,
                                                   const EFI_PEI_FV_HANDLE volume,
                                                   EFI_PEI_FILE_HANDLE *file) {
   PeiCore &core = FromServices(s);
@@ -249,8 +248,8 @@ EFI_STATUS EFIAPI PeiCore::FfsFindSectionDataService(const EFI_PEI_SERVICES **s,
     return EFI_INVALID_PARAMETER;
   }
   uint64_t address = 0;
-  const EFI_STATUS status = sim::FfsFindSectionData(core.machine_.bus, type,
-                                                    reinterpret_cast<uintptr_t>(file), &address);
+  const EFI_STATUS status =
+      sim::FfsFindSectionData(core.machine_.bus, type, reinterpret_cast<uintptr_t>(file), &address);
   if (!EFI_ERROR(status)) {
     *data = reinterpret_cast<VOID *>(static_cast<uintptr_t>(address));
   }

@@ -74,7 +74,8 @@ private:
   void Called(const char *name, uint64_t arg = 0, uint64_t value = 0);
   void RunNotify(const EFI_PEI_NOTIFY_DESCRIPTOR *notify, const EFI_PEI_PPI_DESCRIPTOR *ppi);
 
-  static EFI_STATUS EFIAPI InstallPpiService(const EFI_PEI_SERVICES **, const EFI_PEI_PPI_DESCRIPTOR *);
+  static EFI_STATUS EFIAPI InstallPpiService(const EFI_PEI_SERVICES **,
+                                             const EFI_PEI_PPI_DESCRIPTOR *);
   static EFI_STATUS EFIAPI LocatePpiService(const EFI_PEI_SERVICES **, const EFI_GUID *, UINTN,
                                             EFI_PEI_PPI_DESCRIPTOR **, VOID **);
   static EFI_STATUS EFIAPI NotifyPpiService(const EFI_PEI_SERVICES **,
@@ -88,7 +89,8 @@ private:
                                                      EFI_PEI_FILE_HANDLE, VOID **);
   static VOID EFIAPI SetMemService(VOID *, UINTN, UINT8);
   static VOID EFIAPI CopyMemService(VOID *, VOID *, UINTN);
-  static EFI_STATUS EFIAPI StallService(const EFI_PEI_SERVICES **, const EFI_PEI_STALL_PPI *, UINTN);
+  static EFI_STATUS EFIAPI StallService(const EFI_PEI_SERVICES **, const EFI_PEI_STALL_PPI *,
+                                        UINTN);
   static UINT64 EFIAPI PcdGet64(UINTN token);
   static VOID *EFIAPI PcdGetPtr(UINTN token);
   static UINT32 EFIAPI PcdGet32(UINTN token);

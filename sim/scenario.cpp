@@ -30,7 +30,8 @@ std::vector<std::string> PpiNames(const json &value, const std::string &source,
   for (size_t i = 0; i < value.size(); ++i) {
     const std::string at = key + "[" + std::to_string(i) + "]";
     if (!value[i].is_string() || !PlatformPpiGuid(value[i].get<std::string>())) {
-      throw ScenarioError(source, at, "one of " + PlatformPpiNameList() + ", got " + value[i].dump());
+      throw ScenarioError(source, at,
+                          "one of " + PlatformPpiNameList() + ", got " + value[i].dump());
     }
     names.push_back(value[i].get<std::string>());
   }
@@ -60,7 +61,8 @@ uint64_t ScenarioNumber(const json &value, const std::string &source, const std:
     } catch (const std::exception &) {
     }
   }
-  throw ScenarioError(source, key, "a non-negative integer or a \"0x...\" string, got " + value.dump());
+  throw ScenarioError(source, key,
+                      "a non-negative integer or a \"0x...\" string, got " + value.dump());
 }
 
 std::string BootModeName(uint32_t mode) {
@@ -78,7 +80,7 @@ std::string BootModeName(uint32_t mode) {
 
 Scenario DefaultScenario() {
   Scenario s;
-  s.events = {"ProgressStart", "ScreenA",         "Milestone5",    "Milestone10", "Milestone15",
+  s.events = {"ProgressStart",   "ScreenA",     "Milestone5",    "Milestone10", "Milestone15",
               "PermanentMemory", "Milestone30", "IpmiTransport", "Footer"};
   s.pcd[5] = kDefaultPciExpressBase;
   return s;
@@ -127,7 +129,8 @@ Scenario ParseScenario(const json &doc, const std::string &source,
   if (doc.contains("cost_model")) {
     const json &c = doc["cost_model"];
     if (!c.is_object()) {
-      throw ScenarioError(source, "cost_model", "an object with io_us, mmio_read_us, mmio_write_us");
+      throw ScenarioError(source, "cost_model",
+                          "an object with io_us, mmio_read_us, mmio_write_us");
     }
     for (const auto &[key, value] : c.items()) {
       const std::string at = "cost_model." + key;

@@ -60,8 +60,7 @@ using EFI_PEI_REINSTALL_PPI = EFI_STATUS(EFIAPI *)(const EFI_PEI_SERVICES **PeiS
                                                    const EFI_PEI_PPI_DESCRIPTOR *NewPpi);
 using EFI_PEI_LOCATE_PPI = EFI_STATUS(EFIAPI *)(const EFI_PEI_SERVICES **PeiServices,
                                                 const EFI_GUID *Guid, UINTN Instance,
-                                                EFI_PEI_PPI_DESCRIPTOR **PpiDescriptor,
-                                                VOID **Ppi);
+                                                EFI_PEI_PPI_DESCRIPTOR **PpiDescriptor, VOID **Ppi);
 using EFI_PEI_NOTIFY_PPI = EFI_STATUS(EFIAPI *)(const EFI_PEI_SERVICES **PeiServices,
                                                 const EFI_PEI_NOTIFY_DESCRIPTOR *NotifyList);
 using EFI_PEI_GET_BOOT_MODE = EFI_STATUS(EFIAPI *)(const EFI_PEI_SERVICES **PeiServices,

@@ -3,7 +3,8 @@
 
 CpuidResult AsmCpuidEx(uint32_t leaf, uint32_t subLeaf) {
   CpuidResult r;
-  __asm__ volatile("cpuid" : "=a"(r.Eax), "=b"(r.Ebx), "=c"(r.Ecx), "=d"(r.Edx)
+  __asm__ volatile("cpuid"
+                   : "=a"(r.Eax), "=b"(r.Ebx), "=c"(r.Ecx), "=d"(r.Edx)
                    : "a"(leaf), "c"(subLeaf));
   return r;
 }

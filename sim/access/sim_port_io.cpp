@@ -14,7 +14,9 @@ uint16_t IoRead16(uint16_t port) {
 uint32_t IoRead32(uint16_t port) {
   return static_cast<uint32_t>(Machine::Current().bus.Read(Space::Io, port, 4));
 }
-void IoWrite8(uint16_t port, uint8_t value) { Machine::Current().bus.Write(Space::Io, port, 1, value); }
+void IoWrite8(uint16_t port, uint8_t value) {
+  Machine::Current().bus.Write(Space::Io, port, 1, value);
+}
 void IoWrite16(uint16_t port, uint16_t value) {
   Machine::Current().bus.Write(Space::Io, port, 2, value);
 }

@@ -24,8 +24,8 @@ TEST_P(QuietBootModes, LeaveOnlyTheRecord) {
   std::memcpy(&length, hob + 2, 2);
   EXPECT_EQ(type, 0x0004);
   EXPECT_EQ(length, 28);
-  EXPECT_EQ(hob[24], 1);                // Marker
-  EXPECT_EQ(hob[26] | hob[27] << 8, 0); // Percent
+  EXPECT_EQ(hob[24], 1);                         // Marker
+  EXPECT_EQ(hob[26] | hob[27] << 8, 0);          // Percent
   EXPECT_EQ(b.board.core.Notifies().size(), 1u); // only the start list
   // The five platform events are the only PPIs installed after load.
   EXPECT_EQ(b.board.core.InstalledPpis().size(), ppisBefore + 5);

@@ -141,10 +141,14 @@ TEST(BootSequence, ArmingInstallsTheSignalPpiAfterTheMilestoneList) {
 
 TEST(BootSequence, ModuleAndPlatformAgreeOnTriggerGuids) {
   const std::pair<const char *, const EFI_GUID *> pairs[] = {
-      {"ProgressStart", &ProgressStartTriggerGuid}, {"ScreenA", &ScreenTriggerAGuid},
-      {"ScreenB", &ScreenTriggerBGuid},             {"Milestone5", &Milestone5Guid},
-      {"Milestone10", &Milestone10Guid},           {"Milestone15", &Milestone15Guid},
-      {"Milestone30", &Milestone30Guid},           {"Footer", &FooterTriggerGuid},
+      {"ProgressStart", &ProgressStartTriggerGuid},
+      {"ScreenA", &ScreenTriggerAGuid},
+      {"ScreenB", &ScreenTriggerBGuid},
+      {"Milestone5", &Milestone5Guid},
+      {"Milestone10", &Milestone10Guid},
+      {"Milestone15", &Milestone15Guid},
+      {"Milestone30", &Milestone30Guid},
+      {"Footer", &FooterTriggerGuid},
   };
   for (const auto &[name, guid] : pairs) {
     EXPECT_TRUE(GuidEquals(sim::PlatformPpiGuid(name), guid)) << name;

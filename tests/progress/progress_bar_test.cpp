@@ -43,9 +43,8 @@ protected:
 };
 
 TEST_F(ProgressBar, WidthsOfThePercentagesInUse) {
-  const std::pair<uint16_t, uint32_t> cases[] = {{0, 0},    {1, 7},     {5, 38},   {10, 76},
-                                                 {15, 114}, {20, 152},  {30, 228}, {99, 752},
-                                                 {100, 760}};
+  const std::pair<uint16_t, uint32_t> cases[] = {
+      {0, 0}, {1, 7}, {5, 38}, {10, 76}, {15, 114}, {20, 152}, {30, 228}, {99, 752}, {100, 760}};
   for (auto [p, w] : cases) {
     EXPECT_EQ(ProgressBarWidth(p), w) << p << " %";
   }

@@ -37,8 +37,12 @@ private:
 
 TEST(ProgressRecordLookup, SkipsOtherGuidHobsByLength) {
   RawHobs h;
-  h.Add(0x0001, 56).Add(0x0004, 40, &kOther).Add(0x0003, 48).Add(0x0004, 24, &kOther)
-      .Add(0x0004, 28, &ProgressRecordGuid).Add(0xFFFF, 8);
+  h.Add(0x0001, 56)
+      .Add(0x0004, 40, &kOther)
+      .Add(0x0003, 48)
+      .Add(0x0004, 24, &kOther)
+      .Add(0x0004, 28, &ProgressRecordGuid)
+      .Add(0xFFFF, 8);
   VOID *position = h.At(0);
   ASSERT_EQ(FindGuidHob(&ProgressRecordGuid, &position), EFI_SUCCESS);
   EXPECT_EQ(position, h.At(4));

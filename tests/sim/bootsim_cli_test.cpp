@@ -75,8 +75,8 @@ TEST(BootsimCli, FramesAndTrace) {
   const fs::path out = FreshDir("frames");
   const fs::path scenario = out / "s.json";
   std::ofstream(scenario) << R"({"events": ["ProgressStart", "ScreenB", "Milestone5"]})";
-  const CliRun run = Bootsim("--scenario " + scenario.string() + " --out " + out.string() +
-                          " --frames --trace");
+  const CliRun run =
+      Bootsim("--scenario " + scenario.string() + " --out " + out.string() + " --frames --trace");
   ASSERT_EQ(run.exit_code, 0) << run.output;
   EXPECT_TRUE(fs::exists(out / "frame-01-ProgressStart.png"));
   EXPECT_TRUE(fs::exists(out / "frame-02-ScreenB.png"));
@@ -91,10 +91,9 @@ TEST(BootsimCli, FramesAndTrace) {
     ASSERT_TRUE(record.contains("t_us") && record.contains("addr") && record.contains("value"));
   }
   const nlohmann::json report = ReadJson(out / "report.json");
-  const uint64_t accesses = report["bus"]["io"]["r"].get<uint64_t>() +
-                            report["bus"]["io"]["w"].get<uint64_t>() +
-                            report["bus"]["mmio"]["r"].get<uint64_t>() +
-                            report["bus"]["mmio"]["w"].get<uint64_t>();
+  const uint64_t accesses =
+      report["bus"]["io"]["r"].get<uint64_t>() + report["bus"]["io"]["w"].get<uint64_t>() +
+      report["bus"]["mmio"]["r"].get<uint64_t>() + report["bus"]["mmio"]["w"].get<uint64_t>();
   EXPECT_EQ(lines - services, accesses);
   EXPECT_GT(services, 0u);
 }

@@ -12,7 +12,9 @@
 namespace {
 struct Image {
   std::vector<uint8_t> bytes;
-  uint32_t U16(size_t at) const { return at + 2 <= bytes.size() ? bytes[at] | bytes[at + 1] << 8 : 0; }
+  uint32_t U16(size_t at) const {
+    return at + 2 <= bytes.size() ? bytes[at] | bytes[at + 1] << 8 : 0;
+  }
   uint32_t U32(size_t at) const {
     return at + 4 <= bytes.size() ? U16(at) | static_cast<uint32_t>(U16(at + 2)) << 16 : 0;
   }
@@ -23,9 +25,9 @@ constexpr uint16_t kMachineAmd64 = 0x8664;
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint16_t kSubsystemEfiBootServiceDriver = 11;
-constexpr uint32_t kSectionCode = 0x20;          // IMAGE_SCN_CNT_CODE
-constexpr uint32_t kSectionInitData = 0x40;      // IMAGE_SCN_CNT_INITIALIZED_DATA
-constexpr uint32_t kSectionUninitData = 0x80;    // IMAGE_SCN_CNT_UNINITIALIZED_DATA
+constexpr uint32_t kSectionCode = 0x20;       // IMAGE_SCN_CNT_CODE
+constexpr uint32_t kSectionInitData = 0x40;   // IMAGE_SCN_CNT_INITIALIZED_DATA
+constexpr uint32_t kSectionUninitData = 0x80; // IMAGE_SCN_CNT_UNINITIALIZED_DATA
 constexpr uint32_t kSectionDiscardable = 0x02000000;
 
 int Fail(const std::string &path, const std::string &why) {
