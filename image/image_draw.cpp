@@ -1,7 +1,157 @@
+// Finding a BMP file by its file name GUID in the firmware volumes of the top 16 MiB of flash
+// and drawing it. Flash is read through the access layer only; files and sections are found by
+// the PEI core's FFS services.
+//
+// Volumes are looked for on 64 KiB boundaries from 0xFF000000 up to, not including, 0xFFFF0000;
+// a candidate needs only the "_FVH" signature and a length below 16 MiB. The first file with the
+// wanted name, in address order, ends the search whether or not it is drawn.
 #include "image/image_draw.h"
 
-// Placeholder until image lookup lands: draws nothing.
-EFI_STATUS DrawImageFile(const EFI_PEI_SERVICES **, const EFI_GUID *, uint32_t *, uint32_t *,
-                         uint32_t) {
+#include "access/mmio.h"
+#include "image/bmp_draw.h"
+#include "include/screen.h"
+#include "uefi/pi_firmware_volume.h"
+
+namespace {
+constexpr UINT64 kScanFirst = 0xFF000000;
+constexpr UINT64 kScanEnd = 0xFFFF0000; // exclusive: the top 64 KiB holds no image volume
+constexpr UINT64 kScanStep = 0x10000;
+constexpr UINT64 kVolumeSizeLimit = 0x1000000;
+// Bounds are computed in 64 bits so that a volume near the top of memory cannot wrap.
+constexpr UINT64 kAddressSpaceEnd = 0x100000000ull;
+
+// Size fields of FFS headers, in the published byte positions.
+constexpr UINTN kFileAttributesOffset = 19;
+constexpr UINTN kFileSizeOffset = 20;
+constexpr UINTN kFileExtendedSizeOffset = 24;
+constexpr UINTN kSectionTypeOffset = 3;
+constexpr UINTN kSectionExtendedSizeOffset = 4;
+
+struct Span {
+  UINT64 start;
+  UINT64 end; // exclusive
+};
+
+UINT32 ReadSize24(UINTN address) {
+  return MmioRead8(address) | static_cast<UINT32>(MmioRead8(address + 1)) << 8 |
+         static_cast<UINT32>(MmioRead8(address + 2)) << 16;
+}
+
+bool IsVolumeCandidate(UINT64 address) {
+  return MmioRead32(static_cast<UINTN>(address + kFvSignatureOffset)) == EFI_FVH_SIGNATURE &&
+         MmioRead64(static_cast<UINTN>(address + kFvLengthOffset)) < kVolumeSizeLimit;
+}
+
+Span VolumeSpan(UINT64 volume) {
+  const UINT64 end = volume + MmioRead64(static_cast<UINTN>(volume + kFvLengthOffset));
+  return {volume, end < kAddressSpaceEnd ? end : kAddressSpaceEnd};
+}
+
+bool Contains(const Span &span, UINT64 address, UINT64 size) {
+  return address >= span.start && address <= span.end && size <= span.end - address;
+}
+
+bool NameMatches(UINTN file, const EFI_GUID *fileGuid) {
+  const UINT8 *wanted = reinterpret_cast<const UINT8 *>(fileGuid);
+  for (UINTN i = 0; i < sizeof(EFI_GUID); ++i) {
+    if (MmioRead8(file + i) != wanted[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The bytes of the file at `file`, within its volume; empty when the header does not fit.
+Span FileSpan(const Span &volume, UINTN file) {
+  if (!Contains(volume, file, sizeof(EFI_FFS_FILE_HEADER))) {
+    return {0, 0};
+  }
+  UINT64 size = ReadSize24(file + kFileSizeOffset);
+  UINT64 header = sizeof(EFI_FFS_FILE_HEADER);
+  if ((MmioRead8(file + kFileAttributesOffset) & FFS_ATTRIB_LARGE_FILE) != 0) {
+    if (!Contains(volume, file, sizeof(EFI_FFS_FILE_HEADER2))) {
+      return {0, 0};
+    }
+    size = MmioRead64(file + kFileExtendedSizeOffset);
+    header = sizeof(EFI_FFS_FILE_HEADER2);
+  }
+  if (size < header) {
+    return {0, 0};
+  }
+  const UINT64 end = size <= volume.end - file ? file + size : volume.end;
+  return {file + header, end};
+}
+
+// Length of the raw section whose data starts at `data`, read from the section header before it
+// and bounded by the file that holds it; 0 when no raw section header precedes the data.
+UINT32 RawSectionLength(const Span &fileData, UINTN data) {
+  const UINT64 at = data;
+  if (at < fileData.start + sizeof(EFI_COMMON_SECTION_HEADER) || at > fileData.end) {
+    return 0;
+  }
+  UINT64 sectionStart = at - sizeof(EFI_COMMON_SECTION_HEADER);
+  UINT64 size = ReadSize24(static_cast<UINTN>(sectionStart));
+  UINT8 type = MmioRead8(static_cast<UINTN>(sectionStart + kSectionTypeOffset));
+  if (size == kFfsSize24Max || type != EFI_SECTION_RAW) {
+    // Perhaps the large form, whose 32-bit size sits between the common header and the data.
+    if (at < fileData.start + sizeof(EFI_COMMON_SECTION_HEADER2)) {
+      return 0;
+    }
+    sectionStart = at - sizeof(EFI_COMMON_SECTION_HEADER2);
+    type = MmioRead8(static_cast<UINTN>(sectionStart + kSectionTypeOffset));
+    if (ReadSize24(static_cast<UINTN>(sectionStart)) != kFfsSize24Max || type != EFI_SECTION_RAW) {
+      return 0;
+    }
+    size = MmioRead32(static_cast<UINTN>(sectionStart + kSectionExtendedSizeOffset));
+  }
+  const UINT64 header = at - sectionStart;
+  if (size < header) {
+    return 0;
+  }
+  const UINT64 end = size <= fileData.end - sectionStart ? sectionStart + size : fileData.end;
+  return static_cast<UINT32>(end - at);
+}
+
+void DrawFoundFile(const EFI_PEI_SERVICES **peiServices, const Span &volume,
+                   EFI_PEI_FILE_HANDLE file, UINT32 *bottomMargin, UINT32 *leftMargin,
+                   UINT32 highPalette) {
+  VOID *data = nullptr;
+  if (EFI_ERROR((*peiServices)->FfsFindSectionData(peiServices, EFI_SECTION_RAW, file, &data))) {
+    return;
+  }
+  const UINTN fileAddress = reinterpret_cast<UINTN>(file);
+  const UINT32 length =
+      RawSectionLength(FileSpan(volume, fileAddress), reinterpret_cast<UINTN>(data));
+  UINT32 width = 0;
+  UINT32 height = 0;
+  DrawBitmap(reinterpret_cast<UINTN>(data), length, kBmpSizeLimit, kFrameBufferBase, leftMargin,
+             bottomMargin, highPalette, &width, &height);
+}
+} // namespace
+
+EFI_STATUS DrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
+                         uint32_t *bottomMargin, uint32_t *leftMargin, uint32_t highPalette) {
+  for (UINT64 address = kScanFirst; address < kScanEnd; address += kScanStep) {
+    if (!IsVolumeCandidate(address)) {
+      continue;
+    }
+    const Span volume = VolumeSpan(address);
+    EFI_PEI_FV_HANDLE volumeHandle =
+        reinterpret_cast<EFI_PEI_FV_HANDLE>(static_cast<UINTN>(address));
+    EFI_PEI_FILE_HANDLE file = nullptr;
+    while (!EFI_ERROR(
+        (*peiServices)
+            ->FfsFindNextFile(peiServices, EFI_FV_FILETYPE_FREEFORM, volumeHandle, &file))) {
+      const UINTN fileAddress = reinterpret_cast<UINTN>(file);
+      // A handle that is null or outside its volume cannot be read; the volume is done.
+      if (file == nullptr || !Contains(volume, fileAddress, sizeof(EFI_GUID))) {
+        break;
+      }
+      if (NameMatches(fileAddress, fileGuid)) {
+        DrawFoundFile(peiServices, volume, file, bottomMargin, leftMargin, highPalette);
+        return EFI_SUCCESS;
+      }
+    }
+  }
   return EFI_SUCCESS;
 }

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "sim/flash_scenario.h"
 #include "sim/ppi_names.h"
 
 namespace sim {
@@ -14,9 +15,9 @@ EFI_STATUS EFIAPI IpmiSubmitUnanswered(IPMI_TRANSPORT_PPI *, UINT8, UINT8, UINT8
 }
 } // namespace
 
-PeiBoard::PeiBoard(const Scenario &s)
-    : scenario(s), core(machine, s.boot_mode, s.hob_capacity) {
+PeiBoard::PeiBoard(const Scenario &s) : scenario(s), core(machine, s.boot_mode, s.hob_capacity) {
   machine.bus.SetCostModel(s.cost);
+  LoadFlashVolumes(scenario, flash);
   for (const auto &[token, value] : s.pcd) {
     core.SetPcd(token, value);
   }
@@ -28,7 +29,8 @@ void PeiBoard::InstallPlatformPpi(const std::string &name) {
   if (guid == nullptr) {
     throw std::invalid_argument("unknown platform PPI " + name);
   }
-  const VOID *ppi = name == "IpmiTransport" ? static_cast<const VOID *>(&ipmi_) : &trigger_interface_;
+  const VOID *ppi =
+      name == "IpmiTransport" ? static_cast<const VOID *>(&ipmi_) : &trigger_interface_;
   descriptors_.push_back(
       {EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST, guid, ppi});
   core.InstallPpi(&descriptors_.back());

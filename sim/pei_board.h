@@ -1,13 +1,16 @@
 // The board a PEI boot runs on: the machine, the display memory and palette DAC the boot screen
-// is drawn into, and the PEI core. Built from a scenario.
+// is drawn into, the boot flash with the scenario's firmware volumes, and the PEI core. Built
+// from a scenario; a flash key that cannot be used throws ScenarioError.
 #pragma once
 
 #include <deque>
 #include <string>
 
 #include "include/screen.h"
+#include "sim/devices/flash.h"
 #include "sim/devices/ram_device.h"
 #include "sim/devices/vga_dac.h"
+#include "sim/image_calls.h"
 #include "sim/machine.h"
 #include "sim/pei_core.h"
 #include "sim/scenario.h"
@@ -30,7 +33,9 @@ public:
   // address and the palette a stand-alone DAC.
   RamDevice frame_buffer{machine.bus, kFrameBufferBase, kFrameBufferSize, "frame-buffer"};
   VgaDac dac{machine.bus};
+  FlashDevice flash{machine.bus};
   PeiCore core;
+  ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
 
 private:
   std::deque<EFI_PEI_PPI_DESCRIPTOR> descriptors_; // stable addresses for installed PPIs

@@ -27,7 +27,14 @@ int RunPeiCommand(const BootsimOptions &options) {
   if (!PrepareOutputDir(options)) {
     return 1;
   }
-  sim::PeiBoard board(*scenario);
+  std::unique_ptr<sim::PeiBoard> built;
+  try {
+    built = std::make_unique<sim::PeiBoard>(*scenario); // the flash key is read here
+  } catch (const sim::ScenarioError &e) {
+    std::fprintf(stderr, "bootsim: %s\n", e.what());
+    return 2;
+  }
+  sim::PeiBoard &board = *built;
   std::ofstream traceFile;
   std::unique_ptr<sim::Trace> trace;
   if (options.trace) {

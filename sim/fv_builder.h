@@ -1,0 +1,52 @@
+// Building firmware volumes as the PI specification lays them out, for the board's flash and for
+// fvpack: an FFS2 volume header (signature, length, attributes, header checksum, a block map of
+// 4 KiB blocks), then one FFS file per input, 8-byte aligned, each with its header checksum and
+// its state set to data-valid; the file's bytes go into one raw section (files of type raw hold
+// them directly). Free space is erased (0xFF; the volume's erase polarity is 1).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "uefi/pi_firmware_volume.h"
+
+namespace sim {
+
+class FvBuildError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct FvFileSpec {
+  EFI_GUID name{};
+  uint8_t type = EFI_FV_FILETYPE_FREEFORM;
+  std::vector<uint8_t> data;
+  std::string source; // where the bytes came from, for messages
+};
+
+struct FvManifest {
+  std::vector<FvFileSpec> files;
+  uint64_t size = 0; // 0: the smallest whole number of blocks that holds the files
+};
+
+constexpr uint32_t kFvBlockSize = 0x1000;
+// The boot-screen lookup skips volumes of 16 MiB or more.
+constexpr uint64_t kFvMaxSize = 0x1000000 - kFvBlockSize;
+
+// Throws FvBuildError for a duplicate file name, a file too large for its size field, or
+// contents that do not fit the requested size.
+std::vector<uint8_t> BuildFirmwareVolume(const FvManifest &manifest);
+
+// Reads {"files": [{"guid": "...", "path": "...", "type": "freeform"|"raw"|number}], "size": n};
+// paths are relative to the manifest. Throws FvBuildError naming the file and the problem.
+FvManifest LoadFvManifest(const std::filesystem::path &manifest);
+std::vector<uint8_t> PackManifest(const std::filesystem::path &manifest);
+
+// Registry form, with or without braces: 77605D40-9473-420F-BE3A-6CEB8EF34AE2.
+bool ParseGuid(const std::string &text, EFI_GUID *guid);
+std::string GuidText(const EFI_GUID &guid);
+
+} // namespace sim
