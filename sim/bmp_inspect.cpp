@@ -62,6 +62,11 @@ BmpPlacement PlaceBmp(const std::vector<uint8_t> &f, uint32_t bottom, uint32_t l
   p.compression = Le32(f, 30);
   p.size_image = Le32(f, 34);
   p.clr_used = Le32(f, 46);
+  if (p.compression != 0) {
+    p.refusals.push_back(Format("compressed (biCompression %lu, RLE): the module draws the "
+                                "compressed bytes as raw pixels; write it with -compress none",
+                                p.compression));
+  }
   if (p.size_image > kBmpCheckSizeLimit) {
     return Refuse(p, EFI_OUT_OF_RESOURCES,
                   Format("biSizeImage %lu is above the limit of %lu bytes", p.size_image,
@@ -120,11 +125,6 @@ BmpPlacement PlaceBmp(const std::vector<uint8_t> &f, uint32_t bottom, uint32_t l
   if (!p.draws_pixels) {
     p.why_not = Format("bit depth %lu: only 4 and 8 bits per pixel are drawn", p.bit_depth);
     p.refusals.push_back(p.why_not + " (the palette is still loaded)");
-  }
-  if (p.compression != 0) {
-    p.refusals.push_back(Format("compressed (biCompression %lu, RLE): the module draws the "
-                                "compressed bytes as raw pixels; write it with -compress none",
-                                p.compression));
   }
   if (p.info_size != kInfoHeaderSize) {
     p.refusals.push_back(Format("a %lu-byte info header: the colour table is read at offset 54, "

@@ -1,0 +1,50 @@
+// The footer image from the default artwork, drawn by the footer callback: bottom row 582 with
+// the strap reading high and no address shown, 562 once the address line is shown.
+#include "progress/callbacks.h"
+#include "progress/footer.h"
+#include "sim/flash_scenario.h"
+#include "sim/image_roles.h"
+#include "tests/image/image_support.h"
+
+namespace {
+
+int BottomRowOfFooter(bool addressShown) {
+  sim::PeiBoard board(sim::DefaultScenario());
+  BmcAddressShown = addressShown ? 1 : 0;
+  EXPECT_EQ(DrawFooterImage(board.core.Services()), EFI_SUCCESS);
+  BmcAddressShown = 0;
+  int bottom = -1;
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 600; x < 800; ++x) {
+      if (board.frame_buffer.Data()[y * 800 + x] != 0) {
+        bottom = y;
+      }
+    }
+  }
+  return bottom;
+}
+
+TEST(FooterPosition, SitsOnRow582WithTheStrapHigh) { EXPECT_EQ(BottomRowOfFooter(false), 582); }
+
+TEST(FooterPosition, RisesTo562WhenTheAddressIsShown) { EXPECT_EQ(BottomRowOfFooter(true), 562); }
+
+TEST(DefaultArtwork, EveryImageOfTheDefaultVolumePassesTheCheck) {
+  sim::PeiBoard board(sim::DefaultScenario());
+  const sim::FvManifest manifest = sim::LoadFvManifest(sim::AssetsDir() / "manifest.json");
+  ASSERT_EQ(manifest.files.size(), 19u); // logo, 2 banners, footer, 3 labels, 12 glyphs
+  for (const sim::FvFileSpec &f : manifest.files) {
+    const sim::ImageLookup found = sim::LookUpImage(board.flash, f.name);
+    ASSERT_TRUE(found.section) << f.source;
+    EXPECT_EQ(found.bytes, f.data) << f.source;
+    const sim::ImageRole *role = sim::FindImageRole(f.name);
+    ASSERT_NE(role, nullptr) << f.source;
+    for (const sim::ImagePosition &at : role->positions) {
+      const sim::BmpPlacement p =
+          sim::PlaceBmp(f.data, at.bottom_margin, at.left_margin, role->high_palette);
+      EXPECT_TRUE(p.refusals.empty()) << f.source << ": " << p.refusals.front();
+      EXPECT_TRUE(p.warnings.empty()) << f.source << ": " << p.warnings.front();
+    }
+  }
+}
+
+} // namespace
