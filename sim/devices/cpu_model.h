@@ -21,7 +21,9 @@ public:
   explicit CpuModel(Clock &clock) : clock_(clock) {}
 
   // Sets what CPUID returns for a leaf; kAnySubLeaf answers every sub-leaf without its own entry.
-  void SetCpuid(uint32_t leaf, uint32_t subLeaf, CpuidResult regs) { cpuid_[{leaf, subLeaf}] = regs; }
+  void SetCpuid(uint32_t leaf, uint32_t subLeaf, CpuidResult regs) {
+    cpuid_[{leaf, subLeaf}] = regs;
+  }
   CpuidResult Cpuid(uint32_t leaf, uint32_t subLeaf) const;
 
   void SetTscHz(uint64_t hz) { tsc_hz_ = hz; }

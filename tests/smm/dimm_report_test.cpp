@@ -67,9 +67,9 @@ TEST(DimmReport, EntryOffsetsFollowThePackedLayout) {
 
 TEST(DimmReport, SlotNeedsBothItsFirstAndLastByte) {
   SmmBoard board(ScenarioWith({{"topology_hob", false}}));
-  const size_t a = 0x14C4 + 0x1FF;          // socket 0, channel 1, slot 0: first byte only
-  const size_t b = 0x14C4 + 0x1479 + 0xA0;  // socket 1, channel 0, slot 1: last byte only
-  const size_t c = 0x14C4 + 3 * 0x1479;     // socket 3, channel 0, slot 0: both
+  const size_t a = 0x14C4 + 0x1FF;         // socket 0, channel 1, slot 0: first byte only
+  const size_t b = 0x14C4 + 0x1479 + 0xA0; // socket 1, channel 0, slot 1: last byte only
+  const size_t c = 0x14C4 + 3 * 0x1479;    // socket 3, channel 0, slot 0: both
   AddHandBuiltHob(board, 0x5D6A, {a, b + 0x9F, c, c + 0x9F, c + 0x50});
   EXPECT_EQ(board.Load(DriverEntry), EFI_SUCCESS);
   EXPECT_EQ(Delivered(board), (std::vector<DimmSlot>{{3, 0, 0}}));
@@ -97,7 +97,9 @@ TEST(DimmReport, EmptyTopologySucceedsWithoutLookupAndKeepsTheMap) {
 }
 
 TEST(DimmReport, OnlyTheNameSelectsTheHobAndTheFirstMatchWins) {
-  SmmBoard board(ScenarioWith({{"topology_hob", false}}));
+  sim::Scenario scenario = ScenarioWith({{"topology_hob", false}});
+  scenario.hob_capacity = 128 * 1024; // room for three topology-sized HOBs
+  SmmBoard board(scenario);
   // A fully populated look-alike under another name, then the real one, then a second real one.
   board.hobs.AddGuidHob(kOtherName, sim::MemoryTopologyData(sim::AllDimmSlots()));
   board.hobs.AddGuidHob(sim::kMemoryTopologyHobGuid, sim::MemoryTopologyData({{1, 2, 0}}));
@@ -107,8 +109,8 @@ TEST(DimmReport, OnlyTheNameSelectsTheHobAndTheFirstMatchWins) {
 }
 
 TEST(DimmReport, SinkAbsentForTwoRecordsThenPresent) {
-  SmmBoard board(ScenarioWith({{"dimms", {{0, 1, 0}, {1, 1, 1}, {2, 2, 0}, {3, 3, 1}}},
-                               {"sink", {{"from_record", 3}}}}));
+  SmmBoard board(ScenarioWith(
+      {{"dimms", {{0, 1, 0}, {1, 1, 1}, {2, 2, 0}, {3, 3, 1}}}, {"sink", {{"from_record", 3}}}}));
   EXPECT_EQ(board.Load(DriverEntry), EFI_SUCCESS);
   EXPECT_EQ(board.SinkLookups(), 3u); // one failed lookup per lost record, then one that works
   EXPECT_EQ(Delivered(board), (std::vector<DimmSlot>{{2, 2, 0}, {3, 3, 1}}));

@@ -21,17 +21,17 @@ JumpProbe:
         push    r13
         push    r14
         push    r15
-        sub     rsp, 0xE8               // 16-byte aligned for the calls below
-        movdqu  [rsp + 0x40], xmm6
-        movdqu  [rsp + 0x50], xmm7
-        movdqu  [rsp + 0x60], xmm8
-        movdqu  [rsp + 0x70], xmm9
-        movdqu  [rsp + 0x80], xmm10
-        movdqu  [rsp + 0x90], xmm11
-        movdqu  [rsp + 0xA0], xmm12
-        movdqu  [rsp + 0xB0], xmm13
-        movdqu  [rsp + 0xC0], xmm14
-        movdqu  [rsp + 0xD0], xmm15
+        sub     rsp, 0xF8               // 16-byte aligned for the calls below
+        movdqu  [rsp + 0x50], xmm6
+        movdqu  [rsp + 0x60], xmm7
+        movdqu  [rsp + 0x70], xmm8
+        movdqu  [rsp + 0x80], xmm9
+        movdqu  [rsp + 0x90], xmm10
+        movdqu  [rsp + 0xA0], xmm11
+        movdqu  [rsp + 0xB0], xmm12
+        movdqu  [rsp + 0xC0], xmm13
+        movdqu  [rsp + 0xD0], xmm14
+        movdqu  [rsp + 0xE0], xmm15
         stmxcsr [rsp + 0x38]
         fnstcw  [rsp + 0x3C]
         mov     [rsp + 0x20], rcx
@@ -140,19 +140,19 @@ JumpProbe:
         stmxcsr [r11 + 0xE8]
         fnstcw  [r11 + 0xEC]
 
-        movdqu  xmm6, [rsp + 0x40]
-        movdqu  xmm7, [rsp + 0x50]
-        movdqu  xmm8, [rsp + 0x60]
-        movdqu  xmm9, [rsp + 0x70]
-        movdqu  xmm10, [rsp + 0x80]
-        movdqu  xmm11, [rsp + 0x90]
-        movdqu  xmm12, [rsp + 0xA0]
-        movdqu  xmm13, [rsp + 0xB0]
-        movdqu  xmm14, [rsp + 0xC0]
-        movdqu  xmm15, [rsp + 0xD0]
+        movdqu  xmm6, [rsp + 0x50]
+        movdqu  xmm7, [rsp + 0x60]
+        movdqu  xmm8, [rsp + 0x70]
+        movdqu  xmm9, [rsp + 0x80]
+        movdqu  xmm10, [rsp + 0x90]
+        movdqu  xmm11, [rsp + 0xA0]
+        movdqu  xmm12, [rsp + 0xB0]
+        movdqu  xmm13, [rsp + 0xC0]
+        movdqu  xmm14, [rsp + 0xD0]
+        movdqu  xmm15, [rsp + 0xE0]
         ldmxcsr [rsp + 0x38]
         fldcw   [rsp + 0x3C]
-        add     rsp, 0xE8
+        add     rsp, 0xF8
         pop     r15
         pop     r14
         pop     r13

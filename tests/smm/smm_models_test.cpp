@@ -69,7 +69,7 @@ TEST(PmTimerModel, Counts24BitsAtTheAcpiRateAndWraps) {
   EXPECT_EQ(board.pm_timer.Count(), (0xFFFFF0u + 3579545u) & 0xFFFFFFu);
   const uint32_t before = board.pm_timer.Count();
   const uint32_t read = IoRead32(0x508);
-  EXPECT_EQ(read, before); // sampled as the access starts
+  EXPECT_EQ(read, before);                      // sampled as the access starts
   EXPECT_EQ(board.pm_timer.Count() - read, 3u); // the read costs 1 us = 3.6 ticks
   EXPECT_EQ(IoRead32(0x508) >> 24, 0u);
   IoRead16(0x508); // the register is 32 bits wide
@@ -88,20 +88,19 @@ TEST(PmcModel, DecodeFollowsBaseAndEnableAndBaseLowBitsAreFixed) {
   board.machine.bus.Write(sim::Space::Memory, pmc + 0x44, 1, 0x00);
   EXPECT_FALSE(board.pm_timer.Mapped());
   // Another function of the window is absent.
-  EXPECT_EQ(board.machine.bus.Read(sim::Space::Memory, board.ecam.Base() + 0x8000, 4),
-            0xFFFFFFFFu);
+  EXPECT_EQ(board.machine.bus.Read(sim::Space::Memory, board.ecam.Base() + 0x8000, 4), 0xFFFFFFFFu);
 }
 
 TEST(SmmScenarioParsing, ReadsEveryKey) {
-  const sim::SmmScenario s = sim::ParseSmmScenario(ScenarioWith(
-      {{"dimms", {{1, 2, 1}}},
-       {"topology_hob", true},
-       {"processors", {{{"apic_id", "0x10"}, {"enabled", false}}}},
-       {"cpuid", {{"0xb.1", {"0x5", 8, "0x201", 0}}}},
-       {"tsc_hz", 1000000},
-       {"sink", {{"present", true}, {"from_record", 4}, {"status", "EFI_NOT_READY"}}},
-       {"missing", {"pcd"}},
-       {"pcd7", "A0b1"}}));
+  const sim::SmmScenario s = sim::ParseSmmScenario(
+      ScenarioWith({{"dimms", {{1, 2, 1}}},
+                    {"topology_hob", true},
+                    {"processors", {{{"apic_id", "0x10"}, {"enabled", false}}}},
+                    {"cpuid", {{"0xb.1", {"0x5", 8, "0x201", 0}}}},
+                    {"tsc_hz", 1000000},
+                    {"sink", {{"present", true}, {"from_record", 4}, {"status", "EFI_NOT_READY"}}},
+                    {"missing", {"pcd"}},
+                    {"pcd7", "A0b1"}}));
   EXPECT_EQ(s.dimms, (std::vector<sim::DimmSlot>{{1, 2, 1}}));
   ASSERT_EQ(s.processors.size(), 1u);
   EXPECT_EQ(s.processors[0].apic_id, 0x10u);
@@ -147,8 +146,8 @@ TEST(EfiStatusNames, RoundTrip) {
 TEST(BootsimSmm, DefaultBoardWritesItsRecordsToTheReport) {
   const std::filesystem::path out =
       std::filesystem::temp_directory_path() / ("bootsim-smm-" + std::to_string(::getpid()));
-  const std::string command = std::string(BOOTSIM_PATH) + " --smm --out " + out.string() +
-                              " > " + (out.string() + ".log");
+  const std::string command =
+      std::string(BOOTSIM_PATH) + " --smm --out " + out.string() + " > " + (out.string() + ".log");
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::ifstream in(out / "report.json");
   const nlohmann::json report = nlohmann::json::parse(in);

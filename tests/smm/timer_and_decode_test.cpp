@@ -67,8 +67,8 @@ TEST(TscMeasurement, MeasuredRateIsWithinOnePercentOfTheBoards) {
   for (uint64_t hz : {1'000'000'000ull, 2'400'000'000ull, 3'700'000'000ull}) {
     sim::SmmBoard board(ScenarioWith({{"tsc_hz", hz}}));
     board.Load(DriverEntry);
-    EXPECT_LT(std::abs(RelativeError(TscFrequency, hz)), 0.01) << hz << " measured "
-                                                               << TscFrequency;
+    EXPECT_LT(std::abs(RelativeError(TscFrequency, hz)), 0.01)
+        << hz << " measured " << TscFrequency;
   }
 }
 

@@ -41,7 +41,8 @@ void ExpectEntry(uint32_t package, uint32_t core, uint32_t thread, uint64_t numb
 
 // Leaf 0x0B with the given SMT and core shifts.
 json Leaf0B(uint32_t smtShift, uint32_t coreShift) {
-  return {{"0xb.0", {smtShift, 2, 0x100, 0}}, {"0xb.1", {coreShift, 16, 0x201, 0}},
+  return {{"0xb.0", {smtShift, 2, 0x100, 0}},
+          {"0xb.1", {coreShift, 16, 0x201, 0}},
           {"0xb.2", {0, 0, 2, 0}}};
 }
 
@@ -68,8 +69,8 @@ TEST(Topology, DefaultBoardFillsOneEntryPerProcessor) {
 }
 
 TEST(Topology, WithoutHyperThreadingEachApicIdIsAPackage) {
-  sim::SmmBoard board(ScenarioWith(
-      {{"cpuid", {{"0x1", {0xF01, 0, 0, 0}}}}, {"processors", Processors({0, 1, 2, 3, 4, 0x102})}}));
+  sim::SmmBoard board(ScenarioWith({{"cpuid", {{"0x1", {0xF01, 0, 0, 0}}}},
+                                    {"processors", Processors({0, 1, 2, 3, 4, 0x102})}}));
   board.Load(DriverEntry);
   EXPECT_EQ(MaxCoresPerPackage, 1u);
   EXPECT_EQ(MaxLogicalPerPackage, 1u);
@@ -125,8 +126,9 @@ TEST(TopologyBits, LegacyLeavesWhenLeaf0BIsMissingOrEmpty) {
 TEST(TopologyBits, Leaf0BWithoutACoreLevelLeavesCoreBitsZero) {
   EXPECT_EQ(Bits({{"0xb.1", {0, 0, 0x001, 0}}}), (std::pair<UINT64, UINT64>{1, 0}));
   // A level list that never ends (every sub-leaf an SMT level) still returns.
-  EXPECT_EQ(Bits({{"0xb.0", {1, 2, 0x100, 0}}, {"0xb.1", {1, 2, 0x100, 0}}, {"0xb.2", {1, 2, 0x100, 0}}}),
-            (std::pair<UINT64, UINT64>{1, 0}));
+  EXPECT_EQ(
+      Bits({{"0xb.0", {1, 2, 0x100, 0}}, {"0xb.1", {1, 2, 0x100, 0}}, {"0xb.2", {1, 2, 0x100, 0}}}),
+      (std::pair<UINT64, UINT64>{1, 0}));
 }
 
 TEST(TopologyBits, MissingDestinationIsRefused) {
