@@ -5,7 +5,6 @@
 // caller's own registers are saved and restored around all of it.
 //   out: 0x00 rbx, rbp, rdi, rsi, r12, r13, r14, r15; 0x40 rsp after; 0x48 xmm6..xmm15;
 //        0xE8 mxcsr; 0xEC x87 control word; 0xF0 rsp before
-        .intel_syntax noprefix
         .text
         .globl JumpProbe
 #if defined(__ELF__)
@@ -13,154 +12,154 @@
 #endif
         .p2align 4
 JumpProbe:
-        push    rbx
-        push    rbp
-        push    rdi
-        push    rsi
-        push    r12
-        push    r13
-        push    r14
-        push    r15
-        sub     rsp, 0xF8               // 16-byte aligned for the calls below
-        movdqu  [rsp + 0x50], xmm6
-        movdqu  [rsp + 0x60], xmm7
-        movdqu  [rsp + 0x70], xmm8
-        movdqu  [rsp + 0x80], xmm9
-        movdqu  [rsp + 0x90], xmm10
-        movdqu  [rsp + 0xA0], xmm11
-        movdqu  [rsp + 0xB0], xmm12
-        movdqu  [rsp + 0xC0], xmm13
-        movdqu  [rsp + 0xD0], xmm14
-        movdqu  [rsp + 0xE0], xmm15
-        stmxcsr [rsp + 0x38]
-        fnstcw  [rsp + 0x3C]
-        mov     [rsp + 0x20], rcx
-        mov     [rsp + 0x28], rdx
-        mov     [rsp + 0x30], r8
-        mov     [rdx + 0xF0], rsp
+        push    %rbx
+        push    %rbp
+        push    %rdi
+        push    %rsi
+        push    %r12
+        push    %r13
+        push    %r14
+        push    %r15
+        sub     $0xF8, %rsp               // 16-byte aligned for the calls below
+        movdqu  %xmm6, 0x50(%rsp)
+        movdqu  %xmm7, 0x60(%rsp)
+        movdqu  %xmm8, 0x70(%rsp)
+        movdqu  %xmm9, 0x80(%rsp)
+        movdqu  %xmm10, 0x90(%rsp)
+        movdqu  %xmm11, 0xA0(%rsp)
+        movdqu  %xmm12, 0xB0(%rsp)
+        movdqu  %xmm13, 0xC0(%rsp)
+        movdqu  %xmm14, 0xD0(%rsp)
+        movdqu  %xmm15, 0xE0(%rsp)
+        stmxcsr 0x38(%rsp)
+        fnstcw  0x3C(%rsp)
+        mov     %rcx, 0x20(%rsp)
+        mov     %rdx, 0x28(%rsp)
+        mov     %r8, 0x30(%rsp)
+        mov     %rsp, 0xF0(%rdx)
 
         // Known values: 0xA1.. per register.
-        mov     rbx, 0xA1A1A1A1A1A1A1A1
-        mov     rbp, 0xA2A2A2A2A2A2A2A2
-        mov     rdi, 0xA3A3A3A3A3A3A3A3
-        mov     rsi, 0xA4A4A4A4A4A4A4A4
-        mov     r12, 0xA5A5A5A5A5A5A5A5
-        mov     r13, 0xA6A6A6A6A6A6A6A6
-        mov     r14, 0xA7A7A7A7A7A7A7A7
-        mov     r15, 0xA8A8A8A8A8A8A8A8
-        mov     rax, 0xB6B6B6B6B6B6B6B6
-        movq    xmm6, rax
-        punpcklqdq xmm6, xmm6
-        mov     rax, 0xB7B7B7B7B7B7B7B7
-        movq    xmm7, rax
-        punpcklqdq xmm7, xmm7
-        mov     rax, 0xB8B8B8B8B8B8B8B8
-        movq    xmm8, rax
-        punpcklqdq xmm8, xmm8
-        mov     rax, 0xB9B9B9B9B9B9B9B9
-        movq    xmm9, rax
-        punpcklqdq xmm9, xmm9
-        mov     rax, 0xBABABABABABABABA
-        movq    xmm10, rax
-        punpcklqdq xmm10, xmm10
-        mov     rax, 0xBBBBBBBBBBBBBBBB
-        movq    xmm11, rax
-        punpcklqdq xmm11, xmm11
-        mov     rax, 0xBCBCBCBCBCBCBCBC
-        movq    xmm12, rax
-        punpcklqdq xmm12, xmm12
-        mov     rax, 0xBDBDBDBDBDBDBDBD
-        movq    xmm13, rax
-        punpcklqdq xmm13, xmm13
-        mov     rax, 0xBEBEBEBEBEBEBEBE
-        movq    xmm14, rax
-        punpcklqdq xmm14, xmm14
-        mov     rax, 0xBFBFBFBFBFBFBFBF
-        movq    xmm15, rax
-        punpcklqdq xmm15, xmm15
-        mov     dword ptr [rsp + 0x18], 0x3F80   // MXCSR: masked, round down
-        ldmxcsr [rsp + 0x18]
-        mov     word ptr [rsp + 0x18], 0x027F    // x87: 53-bit precision
-        fldcw   [rsp + 0x18]
+        movabsq $0xA1A1A1A1A1A1A1A1, %rbx
+        movabsq $0xA2A2A2A2A2A2A2A2, %rbp
+        movabsq $0xA3A3A3A3A3A3A3A3, %rdi
+        movabsq $0xA4A4A4A4A4A4A4A4, %rsi
+        movabsq $0xA5A5A5A5A5A5A5A5, %r12
+        movabsq $0xA6A6A6A6A6A6A6A6, %r13
+        movabsq $0xA7A7A7A7A7A7A7A7, %r14
+        movabsq $0xA8A8A8A8A8A8A8A8, %r15
+        movabsq $0xB6B6B6B6B6B6B6B6, %rax
+        movq    %rax, %xmm6
+        punpcklqdq %xmm6, %xmm6
+        movabsq $0xB7B7B7B7B7B7B7B7, %rax
+        movq    %rax, %xmm7
+        punpcklqdq %xmm7, %xmm7
+        movabsq $0xB8B8B8B8B8B8B8B8, %rax
+        movq    %rax, %xmm8
+        punpcklqdq %xmm8, %xmm8
+        movabsq $0xB9B9B9B9B9B9B9B9, %rax
+        movq    %rax, %xmm9
+        punpcklqdq %xmm9, %xmm9
+        movabsq $0xBABABABABABABABA, %rax
+        movq    %rax, %xmm10
+        punpcklqdq %xmm10, %xmm10
+        movabsq $0xBBBBBBBBBBBBBBBB, %rax
+        movq    %rax, %xmm11
+        punpcklqdq %xmm11, %xmm11
+        movabsq $0xBCBCBCBCBCBCBCBC, %rax
+        movq    %rax, %xmm12
+        punpcklqdq %xmm12, %xmm12
+        movabsq $0xBDBDBDBDBDBDBDBD, %rax
+        movq    %rax, %xmm13
+        punpcklqdq %xmm13, %xmm13
+        movabsq $0xBEBEBEBEBEBEBEBE, %rax
+        movq    %rax, %xmm14
+        punpcklqdq %xmm14, %xmm14
+        movabsq $0xBFBFBFBFBFBFBFBF, %rax
+        movq    %rax, %xmm15
+        punpcklqdq %xmm15, %xmm15
+        movl    $0x3F80, 0x18(%rsp)   // MXCSR: masked, round down
+        ldmxcsr 0x18(%rsp)
+        movw    $0x027F, 0x18(%rsp)    // x87: 53-bit precision
+        fldcw   0x18(%rsp)
 
-        mov     rcx, [rsp + 0x20]
+        mov     0x20(%rsp), %rcx
         call    SetJump
-        test    rax, rax
+        test    %rax, %rax
         jnz     2f
 
         // Direct return: clobber everything, move the stack, jump back.
-        xor     ebx, ebx
-        xor     ebp, ebp
-        xor     edi, edi
-        xor     esi, esi
-        xor     r12d, r12d
-        xor     r13d, r13d
-        xor     r14d, r14d
-        xor     r15d, r15d
-        pxor    xmm6, xmm6
-        pxor    xmm7, xmm7
-        pxor    xmm8, xmm8
-        pxor    xmm9, xmm9
-        pxor    xmm10, xmm10
-        pxor    xmm11, xmm11
-        pxor    xmm12, xmm12
-        pxor    xmm13, xmm13
-        pxor    xmm14, xmm14
-        pxor    xmm15, xmm15
-        mov     dword ptr [rsp + 0x18], 0x1F80
-        ldmxcsr [rsp + 0x18]
-        mov     word ptr [rsp + 0x18], 0x037F
-        fldcw   [rsp + 0x18]
-        mov     rcx, [rsp + 0x20]
-        mov     rdx, [rsp + 0x30]
-        sub     rsp, 0x100
+        xor     %ebx, %ebx
+        xor     %ebp, %ebp
+        xor     %edi, %edi
+        xor     %esi, %esi
+        xor     %r12d, %r12d
+        xor     %r13d, %r13d
+        xor     %r14d, %r14d
+        xor     %r15d, %r15d
+        pxor    %xmm6, %xmm6
+        pxor    %xmm7, %xmm7
+        pxor    %xmm8, %xmm8
+        pxor    %xmm9, %xmm9
+        pxor    %xmm10, %xmm10
+        pxor    %xmm11, %xmm11
+        pxor    %xmm12, %xmm12
+        pxor    %xmm13, %xmm13
+        pxor    %xmm14, %xmm14
+        pxor    %xmm15, %xmm15
+        movl    $0x1F80, 0x18(%rsp)
+        ldmxcsr 0x18(%rsp)
+        movw    $0x037F, 0x18(%rsp)
+        fldcw   0x18(%rsp)
+        mov     0x20(%rsp), %rcx
+        mov     0x30(%rsp), %rdx
+        sub     $0x100, %rsp
         call    LongJump
 
 2:      // Resumed: record what the registers hold.
-        mov     r11, [rsp + 0x28]
-        mov     [r11 + 0x00], rbx
-        mov     [r11 + 0x08], rbp
-        mov     [r11 + 0x10], rdi
-        mov     [r11 + 0x18], rsi
-        mov     [r11 + 0x20], r12
-        mov     [r11 + 0x28], r13
-        mov     [r11 + 0x30], r14
-        mov     [r11 + 0x38], r15
-        mov     [r11 + 0x40], rsp
-        movdqu  [r11 + 0x48], xmm6
-        movdqu  [r11 + 0x58], xmm7
-        movdqu  [r11 + 0x68], xmm8
-        movdqu  [r11 + 0x78], xmm9
-        movdqu  [r11 + 0x88], xmm10
-        movdqu  [r11 + 0x98], xmm11
-        movdqu  [r11 + 0xA8], xmm12
-        movdqu  [r11 + 0xB8], xmm13
-        movdqu  [r11 + 0xC8], xmm14
-        movdqu  [r11 + 0xD8], xmm15
-        stmxcsr [r11 + 0xE8]
-        fnstcw  [r11 + 0xEC]
+        mov     0x28(%rsp), %r11
+        mov     %rbx, 0x00(%r11)
+        mov     %rbp, 0x08(%r11)
+        mov     %rdi, 0x10(%r11)
+        mov     %rsi, 0x18(%r11)
+        mov     %r12, 0x20(%r11)
+        mov     %r13, 0x28(%r11)
+        mov     %r14, 0x30(%r11)
+        mov     %r15, 0x38(%r11)
+        mov     %rsp, 0x40(%r11)
+        movdqu  %xmm6, 0x48(%r11)
+        movdqu  %xmm7, 0x58(%r11)
+        movdqu  %xmm8, 0x68(%r11)
+        movdqu  %xmm9, 0x78(%r11)
+        movdqu  %xmm10, 0x88(%r11)
+        movdqu  %xmm11, 0x98(%r11)
+        movdqu  %xmm12, 0xA8(%r11)
+        movdqu  %xmm13, 0xB8(%r11)
+        movdqu  %xmm14, 0xC8(%r11)
+        movdqu  %xmm15, 0xD8(%r11)
+        stmxcsr 0xE8(%r11)
+        fnstcw  0xEC(%r11)
 
-        movdqu  xmm6, [rsp + 0x50]
-        movdqu  xmm7, [rsp + 0x60]
-        movdqu  xmm8, [rsp + 0x70]
-        movdqu  xmm9, [rsp + 0x80]
-        movdqu  xmm10, [rsp + 0x90]
-        movdqu  xmm11, [rsp + 0xA0]
-        movdqu  xmm12, [rsp + 0xB0]
-        movdqu  xmm13, [rsp + 0xC0]
-        movdqu  xmm14, [rsp + 0xD0]
-        movdqu  xmm15, [rsp + 0xE0]
-        ldmxcsr [rsp + 0x38]
-        fldcw   [rsp + 0x3C]
-        add     rsp, 0xF8
-        pop     r15
-        pop     r14
-        pop     r13
-        pop     r12
-        pop     rsi
-        pop     rdi
-        pop     rbp
-        pop     rbx
+        movdqu  0x50(%rsp), %xmm6
+        movdqu  0x60(%rsp), %xmm7
+        movdqu  0x70(%rsp), %xmm8
+        movdqu  0x80(%rsp), %xmm9
+        movdqu  0x90(%rsp), %xmm10
+        movdqu  0xA0(%rsp), %xmm11
+        movdqu  0xB0(%rsp), %xmm12
+        movdqu  0xC0(%rsp), %xmm13
+        movdqu  0xD0(%rsp), %xmm14
+        movdqu  0xE0(%rsp), %xmm15
+        ldmxcsr 0x38(%rsp)
+        fldcw   0x3C(%rsp)
+        add     $0xF8, %rsp
+        pop     %r15
+        pop     %r14
+        pop     %r13
+        pop     %r12
+        pop     %rsi
+        pop     %rdi
+        pop     %rbp
+        pop     %rbx
         ret
 #if defined(__ELF__)
         .size JumpProbe, . - JumpProbe
