@@ -50,6 +50,7 @@ constexpr EFI_STATUS EFI_DEVICE_ERROR = EfiError(7);
 constexpr EFI_STATUS EFI_WRITE_PROTECTED = EfiError(8);
 constexpr EFI_STATUS EFI_OUT_OF_RESOURCES = EfiError(9);
 constexpr EFI_STATUS EFI_NOT_FOUND = EfiError(14);
+constexpr EFI_STATUS EFI_TIMEOUT = EfiError(18);
 constexpr EFI_STATUS EFI_ABORTED = EfiError(21);
 
 // GUIDs are compared as 16 raw bytes, never field by field.
