@@ -65,9 +65,9 @@ void EnableDecoding(uint8_t bus, uint8_t device, uint8_t function) {
 // Sizes one BAR of the VGA function and hands it the next address of its kind. Returns its size,
 // 0 when the BAR is absent.
 uint32_t AssignDeviceBar(GraphicsDeviceState *state, uint16_t reg) {
-  const bool io =
-      PciBaseAddressRegister::From(PciRead32(reg, kVgaBus, kVgaDevice, kVgaFunction)).IoSpace() !=
-      0;
+  const auto original =
+      PciBaseAddressRegister::From(PciRead32(reg, kVgaBus, kVgaDevice, kVgaFunction));
+  const bool io = original.IoSpace() != 0;
   PciWrite32(reg, kVgaBus, kVgaDevice, kVgaFunction, kPciBarSizingPattern);
   const uint32_t size = BarSize(PciRead32(reg, kVgaBus, kVgaDevice, kVgaFunction));
   if (size == 0) {
