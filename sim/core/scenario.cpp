@@ -22,9 +22,9 @@ constexpr uint64_t kHighestConfigBase = 0xE0000000;
 
 // Keys of the board's hardware ("display", "pch", "bmc", "flash", "smm") are parsed by the
 // assemblies of the models they configure.
-const std::set<std::string> kKnownKeys = {"boot_mode", "events", "preinstalled", "cost_model",
-                                          "pcd",       "host",   "hob_capacity", "flash",
-                                          "smm",       "display", "pch",         "bmc"};
+const std::set<std::string> kKnownKeys = {"boot_mode", "events",  "preinstalled", "cost_model",
+                                          "pcd",       "host",    "hob_capacity", "flash",
+                                          "smm",       "display", "pch",          "bmc"};
 
 std::vector<std::string> PpiNames(const json &value, const std::string &source,
                                   const std::string &key) {
