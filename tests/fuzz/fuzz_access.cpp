@@ -69,6 +69,17 @@ void MmioFill8(uintptr_t a, uintptr_t count, uint8_t v) {
     fuzz::Write(a + i, 1, v);
   }
 }
+void MmioFill8Wide(uintptr_t a, uintptr_t count, uint8_t v) {
+  for (; count != 0 && (a & 3) != 0; --count, ++a) {
+    fuzz::Write(a, 1, v);
+  }
+  for (; count >= 4; count -= 4, a += 4) {
+    fuzz::Write(a, 4, v * 0x01010101u);
+  }
+  for (; count != 0; --count, ++a) {
+    fuzz::Write(a, 1, v);
+  }
+}
 
 uint8_t IoRead8(uint16_t port) {
   if (port != 0x3C4) {
