@@ -29,10 +29,10 @@ UINT8 FlashReader::Read8(UINT32 offset) {
   return static_cast<UINT8>(kept_ >> (lane * kBitsPerByte));
 }
 
-UINT16 FlashReader::Read16(UINT32 offset) {
-  return static_cast<UINT16>(Read8(offset) | Read8(offset + 1) << kBitsPerByte);
-}
-
-UINT32 FlashReader::Read32(UINT32 offset) {
-  return Read16(offset) | static_cast<UINT32>(Read16(offset + 2)) << (2 * kBitsPerByte);
+UINT32 FlashReader::ReadLittleEndian(UINT32 offset, UINT32 bytes) {
+  UINT32 value = 0;
+  for (UINT32 i = 0; i < bytes; ++i) {
+    value |= static_cast<UINT32>(Read8(offset + i)) << (i * kBitsPerByte);
+  }
+  return value;
 }

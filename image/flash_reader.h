@@ -17,10 +17,12 @@ public:
   // Little-endian values at `offset` bytes from the file's start. Bytes at or past the file's
   // end are not read and come back as erased flash (0xFF).
   UINT8 Read8(UINT32 offset);
-  UINT16 Read16(UINT32 offset);
-  UINT32 Read32(UINT32 offset);
+  UINT16 Read16(UINT32 offset) { return static_cast<UINT16>(ReadLittleEndian(offset, 2)); }
+  UINT32 Read32(UINT32 offset) { return ReadLittleEndian(offset, 4); }
 
 private:
+  UINT32 ReadLittleEndian(UINT32 offset, UINT32 bytes);
+
   UINTN start_;
   UINT32 length_;
   UINTN kept_address_ = 0; // aligned address of the dword in kept_, when have_kept_

@@ -52,14 +52,15 @@ void MmioFill8(uintptr_t address, uintptr_t count, uint8_t value) {
 }
 
 void MmioFill8Wide(uintptr_t address, uintptr_t count, uint8_t value) {
-  for (; count != 0 && (address & kDwordAlignMask) != 0; --count, ++address) {
-    Store(address, value);
-  }
   const uint32_t lanes = value * kEveryByteLane;
-  for (; count >= sizeof(uint32_t); count -= sizeof(uint32_t), address += sizeof(uint32_t)) {
-    Store(address, lanes);
-  }
-  for (; count != 0; --count, ++address) {
-    Store(address, value);
+  while (count != 0) {
+    if ((address & kDwordAlignMask) == 0 && count >= sizeof(uint32_t)) {
+      Store(address, lanes);
+      address += sizeof(uint32_t);
+      count -= sizeof(uint32_t);
+    } else {
+      Store(address++, value);
+      --count;
+    }
   }
 }
