@@ -10,7 +10,8 @@
 constexpr UINT32 kSidebandBusyPolls = 0x100000;
 
 // Sends one GPIO-lock message writing `*data` to register `offset` of port `portId`. A hidden
-// bridge is revealed for the message and hidden again on every path. *response gets the
-// interface's response code, or 4 when it never answered. EFI_SUCCESS when the port accepted
-// the message; EFI_DEVICE_ERROR when the interface stayed busy or the port refused it.
+// bridge is revealed for the message and hidden again on every path. *response is left alone
+// when the interface was busy before the message, becomes 4 when it stayed busy after it, and
+// otherwise takes the port's response code. EFI_SUCCESS when the port accepted the message;
+// EFI_DEVICE_ERROR when the interface stayed busy or the port refused it.
 EFI_STATUS SendSidebandMessage(UINT32 portId, UINT64 offset, const UINT32 *data, UINT8 *response);
