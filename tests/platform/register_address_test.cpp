@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/register_address.h"
-#include "platform/segment_table.h"
 #include "sim/machine.h"
 #include "sim/pei_core.h"
 #include "uefi/ppi/pcd.h"
@@ -147,20 +146,6 @@ TEST_F(RegisterAddressTest, WithoutAServicesPointerTheBuiltInTableStillServes) {
   EXPECT_EQ(GetRegisterAddress(&kSidebandBridge), 0x800F9000u);
   const RegisterAddress seven = WithSegment(kSidebandBridge, 7);
   EXPECT_EQ(GetRegisterAddress(&seven), 0xF9000u); // no PCI Express base: the offset alone
-}
-
-TEST(DefaultSegmentTable, LayoutAsPublished) {
-  const auto *bytes = reinterpret_cast<const uint8_t *>(&DefaultSegmentTable);
-  const uint8_t header[16] = {'M', 'C', 'F', 'G', 0x90, 0, 0, 0, 0x01, 0x08, 0xFF, 0, 0, 0, 0, 0};
-  EXPECT_EQ(std::memcmp(bytes, header, 16), 0);
-  for (UINT32 s = 0; s < kDefaultSegmentCount; ++s) {
-    const uint8_t *e = bytes + 16 + 16 * s;
-    uint64_t base;
-    std::memcpy(&base, e, 8);
-    EXPECT_EQ(base, s == 0 ? 0x80000000u : 0u) << s;
-    EXPECT_EQ(e[10], 0x00) << s;
-    EXPECT_EQ(e[11], 0xFF) << s;
-  }
 }
 
 } // namespace
