@@ -17,24 +17,38 @@ constexpr ChipWrite kCommonSequence[] = {
     {MCR244, 0x00008600}, {MCR248, 0x80000000}, {MCR24C, 0x80808080},
 };
 
-// What differs between the two DRAM types before the PHY is initialised.
+// What differs between the two DRAM types up to the start of the DRAM initialisation.
 struct DdrType {
   uint32_t Mcr04;
   uint32_t Mcr200;
   uint32_t Mcr204;
-  const ChipWrite *PhyExtra; // writes between MCR290 and MCR34
-  uint32_t PhyExtraCount;
+  const ChipWrite *BeforeStart; // written after MCR290, before MCR34
+  size_t BeforeStartCount;
   uint32_t Mcr34; // starts the DRAM initialisation
   const DramParameters *Parameters;
 };
 
-constexpr ChipWrite kDdr3PhyExtra[] = {{MCR2C0, 0x00000006}};
-constexpr ChipWrite kDdr4PhyExtra[] = {{MCR2C4, 0x3C183C3C}, {MCR2C8, 0x00631E0E}};
+constexpr ChipWrite kDdr3BeforeStart[] = {{MCR2C0, 0x00000006}};
+constexpr ChipWrite kDdr4BeforeStart[] = {{MCR2C4, 0x3C183C3C}, {MCR2C8, 0x00631E0E}};
 
-constexpr DdrType kDdr3 = {0x00000303, 0x02492AAE,      0x00001001,     kDdr3PhyExtra,
-                           1,          kMcr34Ddr3Start, &Ddr3Parameters};
-constexpr DdrType kDdr4 = {0x00000313, 0x42492AAE,      0x09002800,     kDdr4PhyExtra,
-                           2,          kMcr34Ddr4Start, &Ddr4Parameters};
+constexpr DdrType kDdr3 = {
+    .Mcr04 = 0x00000303,
+    .Mcr200 = 0x02492AAE,
+    .Mcr204 = 0x00001001,
+    .BeforeStart = kDdr3BeforeStart,
+    .BeforeStartCount = sizeof(kDdr3BeforeStart) / sizeof(ChipWrite),
+    .Mcr34 = kMcr34Ddr3Start,
+    .Parameters = &Ddr3Parameters,
+};
+constexpr DdrType kDdr4 = {
+    .Mcr04 = 0x00000313,
+    .Mcr200 = 0x42492AAE,
+    .Mcr204 = 0x09002800,
+    .BeforeStart = kDdr4BeforeStart,
+    .BeforeStartCount = sizeof(kDdr4BeforeStart) / sizeof(ChipWrite),
+    .Mcr34 = kMcr34Ddr4Start,
+    .Parameters = &Ddr4Parameters,
+};
 
 constexpr uint32_t kPhyRegisters[] = {MCR2E0, MCR2E4, MCR2E8, MCR2EC, MCR2F0, MCR2F4, MCR2F8};
 
@@ -58,7 +72,7 @@ void ProgramDdrType(uint32_t mmio, const DdrType &type) {
     AstWrite32(kPhyRegisters[i], mmio, p.Phy[i]);
   }
   AstWrite32(MCR290, mmio, 0x00100008);
-  AstWriteSequence(mmio, type.PhyExtra, type.PhyExtraCount);
+  AstWriteSequence(mmio, type.BeforeStart, type.BeforeStartCount);
   AstWrite32(MCR34, mmio, type.Mcr34);
 }
 
