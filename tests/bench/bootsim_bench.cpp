@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "access/mmio.h"
-#include "sim/devices/ram_device.h"
-#include "sim/pei_boot.h"
+#include "sim/devices/memory/ram_device.h"
+#include "sim/pei/pei_boot.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <memory>
 
-#include "sim/pei_boot.h"
-#include "sim/pei_report.h"
-#include "sim/screenshot.h"
+#include "sim/pei/pei_boot.h"
+#include "sim/pei/pei_report.h"
+#include "sim/screen/screenshot.h"
 
 namespace {
 bool Screenshot(sim::PeiBoard &board, const std::filesystem::path &file) {
