@@ -42,22 +42,26 @@ json FunctionEntry(PciFunction &f) {
     entry["bridge_control"] = Hex(c.Get(PciBridgeConfig::kBridgeControl, 2), 4);
     entry["vga_forwarding"] = {{"memory", bridge->VgaForwarding(BarKind::Memory)},
                                {"io", bridge->VgaForwarding(BarKind::Io)}};
-    return entry;
   }
+  return entry;
+}
+
+// The VGA function's BARs as the scenario declares them, with what software wrote.
+json BarEntries(VgaFunction &f, const DisplayConfig &config) {
   json bars = json::array();
-  for (unsigned i = 0; i < PciFunction::kBarCount; ++i) {
-    const uint16_t reg = static_cast<uint16_t>(PciConfig::kBar0 + 4 * i);
-    const uint64_t raw = c.Get(reg, 4);
-    if (raw == 0 && !f.BarMapped(i)) {
-      continue; // no BAR here, or one never written
+  for (unsigned i = 0; i < config.bars.size(); ++i) {
+    if (!config.bars[i]) {
+      continue;
     }
+    const uint16_t reg = static_cast<uint16_t>(PciConfig::kBar0 + 4 * i);
     bars.push_back({{"index", i},
-                    {"register", Hex(raw, 8)},
+                    {"kind", config.bars[i]->kind == BarKind::Io ? "io" : "memory"},
+                    {"size", config.bars[i]->size},
+                    {"register", Hex(f.config.Get(reg, 4), 8)},
                     {"address", Hex(f.BarAddress(i), 8)},
                     {"decoding", f.BarMapped(i)}});
   }
-  entry["bars"] = bars;
-  return entry;
+  return bars;
 }
 
 json ModeEntry(const DisplayMode &m) {
@@ -87,8 +91,9 @@ json DisplayReport(DisplayHardware &display) {
   if (display.Bridge()) {
     functions.push_back(FunctionEntry(*display.Bridge()));
   }
-  if (display.Function()) {
-    functions.push_back(FunctionEntry(*display.Function()));
+  if (VgaFunction *vga = display.Function()) {
+    functions.push_back(FunctionEntry(*vga));
+    functions.back()["bars"] = BarEntries(*vga, display.Config());
   }
   json clock = nullptr;
   if (const VgaController *v = display.Controller()) {

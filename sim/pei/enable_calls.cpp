@@ -21,7 +21,7 @@ EnableCallLog::~EnableCallLog() {
 EnableCallLog *EnableCallLog::Current() { return current_log; }
 
 void EnableCallLog::Record(EFI_STATUS status, double startUs) {
-  calls_.push_back({status, startUs, machine_.clock.NowUs() - startUs});
+  calls_.push_back({status, startUs, machine_.clock.NowUs() - startUs, machine_.bus.Unclaimed()});
 }
 
 } // namespace sim

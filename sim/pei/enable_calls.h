@@ -13,6 +13,9 @@ namespace sim {
 struct EnableCall {
   EFI_STATUS status = EFI_SUCCESS;
   double start_us = 0, cost_us = 0;
+  // The bus's unclaimed addresses when the call returned: what went nowhere before the display
+  // path existed.
+  std::vector<UnclaimedAccess> unclaimed;
 };
 
 class EnableCallLog {

@@ -78,7 +78,7 @@ TEST(DrawBusCost, DrawingTheDefaultImagesTakesAQuarterOfTheTransactions) {
 TEST(DrawBusCost, TheDefaultBootsImageCalls) {
   sim::PeiBoard board(sim::DefaultScenario());
   sim::RunPeiBoot(board);
-  test::ExpectCleanBus(board.machine.bus);
+  test::ExpectCleanBus(board);
   size_t drawn = 0;
   for (const sim::ImageCall &call : board.images.Calls()) {
     if (!call.drawn()) {

@@ -25,7 +25,7 @@ public:
   // Runs the boot; every full boot leaves a clean bus.
   sim::BootResult Run() {
     sim::BootResult result = sim::RunPeiBoot(board);
-    ExpectCleanBus(board.machine.bus);
+    ExpectCleanBus(board);
     return result;
   }
 
