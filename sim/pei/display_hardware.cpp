@@ -46,9 +46,7 @@ void DisplayHardware::BuildAdapter(Bus &bus) {
     static const std::optional<DisplayBarSpec> kAbsent;
     return i < bars.size() ? bars[i] : kAbsent;
   };
-  const auto memoryBar = [&](unsigned i) {
-    return barOf(i) && barOf(i)->kind == BarKind::Memory;
-  };
+  const auto memoryBar = [&](unsigned i) { return barOf(i) && barOf(i)->kind == BarKind::Memory; };
   video_ram_ = std::make_unique<VideoRam>(
       bus, memoryBar(kFrameBufferBar) ? barOf(kFrameBufferBar)->size : kUnreachableVideoRamSize,
       "video ram");
@@ -58,11 +56,11 @@ void DisplayHardware::BuildAdapter(Bus &bus) {
   controller_->SetChipStatusSource([d0] { return d0; });
   controller_->Reset();
 
-  function_ = std::make_unique<VgaFunction>(
-      bus, "vga function",
-      PciFunction::Identity{kDisplayVendorId, kDisplayVgaDeviceId, VgaFunction::kVgaClass,
-                            config_.revision},
-      *controller_);
+  function_ =
+      std::make_unique<VgaFunction>(bus, "vga function",
+                                    PciFunction::Identity{kDisplayVendorId, kDisplayVgaDeviceId,
+                                                          VgaFunction::kVgaClass, config_.revision},
+                                    *controller_);
   for (unsigned i = 0; i < bars.size(); ++i) {
     if (!bars[i]) {
       continue;
