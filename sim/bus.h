@@ -33,7 +33,7 @@ struct BusCounts {
   AccessCounts io;
   AccessCounts mmio;
   uint64_t unclaimed = 0;    // accesses no region decodes
-  uint64_t guest_errors = 0; // accesses of a width the region does not accept
+  uint64_t guest_errors = 0; // accesses of a width the region does not accept, or refused
 };
 
 class Bus {
@@ -51,6 +51,9 @@ public:
 
   uint64_t Read(Space space, uint64_t addr, unsigned width);
   void Write(Space space, uint64_t addr, unsigned width, uint64_t value);
+
+  // A model's report of an access its hardware refuses (a write to read-only memory).
+  void CountGuestError() { counts_.guest_errors++; }
 
   // Records a service call in the trace (no bus cost).
   void RecordService(std::string_view name, uint64_t arg = 0, uint64_t value = 0);

@@ -18,8 +18,9 @@ namespace {
 // Default PCI Express configuration base (token 5) of the board.
 constexpr uint64_t kDefaultPciExpressBase = 0x80000000;
 
-const std::set<std::string> kKnownKeys = {"boot_mode", "events",       "preinstalled", "cost_model",
-                                          "pcd",       "hob_capacity", "flash",        "smm"};
+const std::set<std::string> kKnownKeys = {
+    "boot_mode",    "events", "preinstalled", "cost_model",    "pcd",
+    "hob_capacity", "flash",  "smm",          "temp_ram_size", "image_volume_base"};
 
 std::vector<std::string> PpiNames(const json &value, const std::string &source,
                                   const std::string &key) {

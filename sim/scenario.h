@@ -6,7 +6,8 @@
 //   cost_model   {"io_us", "mmio_read_us", "mmio_write_us"}: virtual time per bus access
 //   pcd          {"<token>": value}: PCD values by token number (numbers or "0x..." strings)
 //   hob_capacity bytes of HOB memory
-// Hardware keys ("flash", "smm") are parsed by the models they configure, from `raw`.
+// Hardware keys ("flash", "smm", and "temp_ram_size" and "image_volume_base" of image runs) are
+// parsed by the models they configure, from `raw`.
 #pragma once
 
 #include <cstdint>

@@ -24,7 +24,10 @@ FlashDevice::FlashDevice(Bus &bus) : bus_(bus), bytes_(kSize, kErased) {
         }
         return v;
       },
-      [this](uint64_t, unsigned, uint64_t) { ++rejected_writes_; });
+      [this](uint64_t, unsigned, uint64_t) {
+        ++rejected_writes_;
+        bus_.CountGuestError();
+      });
 }
 
 FlashDevice::~FlashDevice() { bus_.Unmap(region_); }

@@ -1,6 +1,7 @@
 // The board's boot flash: read-only memory over the top 16 MiB of the 4 GiB space
 // (0xFF000000 to 0xFFFFFFFF), any access width. It holds firmware volumes at their base
-// addresses; flash no volume covers reads as erased (0xFF). Writes are dropped and counted.
+// addresses; flash no volume covers reads as erased (0xFF). Writes are dropped and counted as
+// guest errors.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,8 @@ public:
   uint8_t Byte(uint64_t address) const { return bytes_[address - kBase]; }
   FlashView View() const;
   uint64_t RejectedWrites() const { return rejected_writes_; }
+  // The flash's bytes, for an emulated processor that maps them read-only and executes from them.
+  uint8_t *Storage() { return bytes_.data(); }
 
 private:
   Bus &bus_;
