@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <unicorn/unicorn.h>
 
 namespace sim::emu {
@@ -31,6 +33,25 @@ struct MmioWindow {
   Machine *machine;
   uint64_t base;
 };
+
+// The permissions of the simulator's own mapping that holds `address` ("rw-p", "r-xp", ...), or
+// empty when nothing is mapped there.
+std::string HostPermissions(uint64_t address) {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    std::istringstream fields(line);
+    std::string range, perms;
+    fields >> range >> perms;
+    const size_t dash = range.find('-');
+    const uint64_t start = std::stoull(range.substr(0, dash), nullptr, 16);
+    const uint64_t end = std::stoull(range.substr(dash + 1), nullptr, 16);
+    if (address >= start && address < end) {
+      return perms;
+    }
+  }
+  return {};
+}
 } // namespace
 
 // Engine callbacks, with the emulator as user data.
@@ -99,6 +120,10 @@ struct CpuEmulator::Hooks {
     }
     if (type == UC_MEM_FETCH_UNMAPPED) {
       return false; // a trap, or a wild jump: RunToTrap tells them apart
+    }
+    if ((type == UC_MEM_READ_UNMAPPED || type == UC_MEM_WRITE_UNMAPPED) && self->share_host_ &&
+        address >= kPhysicalSpaceEnd && self->MapHostPage(address)) {
+      return true; // mapped: the access is retried
     }
     const char *kind = type == UC_MEM_READ_UNMAPPED || type == UC_MEM_READ_PROT     ? "read"
                        : type == UC_MEM_WRITE_UNMAPPED || type == UC_MEM_WRITE_PROT ? "write"
@@ -197,6 +222,29 @@ void CpuEmulator::MapDeviceSpace() {
     at = std::max(at, r.base + r.size);
   }
   map(kPhysicalSpaceEnd);
+}
+
+void CpuEmulator::ShareHostMemory() {
+  if (mode_ != CpuMode::X64) {
+    throw std::logic_error("only a 64-bit guest can share the simulator's memory");
+  }
+  share_host_ = true;
+}
+
+bool CpuEmulator::IsHostCode(uint64_t address) const {
+  const std::string perms = HostPermissions(address);
+  return share_host_ && perms.size() >= 3 && perms[2] == 'x';
+}
+
+// Data pages only: the simulator's code is never mapped, so jumping into it traps.
+bool CpuEmulator::MapHostPage(uint64_t address) {
+  const uint64_t page = address & ~(kPage - 1);
+  const std::string perms = HostPermissions(page);
+  if (perms.size() < 3 || perms[0] != 'r' || perms[2] == 'x') {
+    return false;
+  }
+  return uc_mem_map_ptr(uc_, page, kPage, UC_PROT_READ | UC_PROT_WRITE,
+                        reinterpret_cast<void *>(page)) == UC_ERR_OK;
 }
 
 void CpuEmulator::HookTimeInstructions(uint64_t start, uint64_t end, const uint8_t *code) {
@@ -354,6 +402,10 @@ uint64_t CpuEmulator::RunToTrap(uint64_t pc) {
       throw GuestFault(stop_reason_ + " (at " + Hex(pc) + ")");
     }
     if (err == UC_ERR_FETCH_UNMAPPED) {
+      if (pc >= kPhysicalSpaceEnd && IsHostCode(pc)) {
+        SyncInterruptFlagOut();
+        return pc;
+      }
       for (const Range &r : reserved_) {
         if (r.traps && InRange(pc, r.base, r.size)) {
           SyncInterruptFlagOut();

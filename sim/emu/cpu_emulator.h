@@ -61,6 +61,11 @@ public:
   void Reserve(uint64_t base, uint64_t size, bool traps);
   // Maps every remaining page of the 4 GiB physical space to the bus.
   void MapDeviceSpace();
+  // 64-bit mode only: the guest shares the simulator's memory above 4 GiB, identity-mapped. A data
+  // page of the simulator is mapped when the guest first touches it; a jump into the simulator's
+  // code ends Run like a trap (the address is the function's), so tables may hold host functions.
+  void ShareHostMemory();
+  bool IsHostCode(uint64_t address) const;
   // Makes RDTSC and PAUSE instructions at any start address in [start, end) use the CPU model
   // (the engine cannot hook them by kind).
   void HookTimeInstructions(uint64_t start, uint64_t end, const uint8_t *code);
@@ -119,6 +124,8 @@ private:
   uint64_t flash_writes_ = 0;
   bool flash_write_pending_ = false;
   bool stepping_ = false;
+  bool share_host_ = false;
+  bool MapHostPage(uint64_t address);
   uint64_t fault_pc_ = 0, fault_address_ = 0, fault_value_ = 0;
   int fault_size_ = 0;
   std::string stop_reason_;

@@ -293,7 +293,7 @@ PeiImageRun MakePeiImageRun(const Scenario &scenario, const std::vector<uint8_t>
   }
   PeiImageRun run;
   run.volume = PackPeimVolume(image, layout.volume_base);
-  const std::optional<uint32_t> draw = FindSymbol(ReadLinkMap(linkMap), "DrawImageFile@@");
+  const std::optional<uint32_t> draw = FindSymbol(ReadLinkMap(linkMap), "?DrawImageFile@@");
   PeiImageBinding *binding = nullptr;
   run.board = std::make_unique<PeiBoard>(scenario, [&](PeiBoard &b) {
     b.flash.Load(run.volume.base, run.volume.bytes, "BootProgressPei image volume");

@@ -1,0 +1,100 @@
+#include "tests/emu/image_run_support.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "sim/devices/flash.h"
+#include "sim/emu/cpu_report.h"
+#include "sim/pei_boot.h"
+#include "sim/pei_report.h"
+#include "sim/screenshot.h"
+
+namespace emutest {
+
+namespace {
+std::vector<uint8_t> Png(sim::PeiBoard &board) {
+  static int serial = 0;
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() /
+      ("emu-screen-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".png");
+  std::string error;
+  if (!sim::WriteScreenshot(file, board.Screen(), &error)) {
+    return {};
+  }
+  std::ifstream in(file, std::ios::binary);
+  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::filesystem::remove(file);
+  return bytes;
+}
+
+BootRecord Boot(sim::PeiBoard &board, const std::function<EFI_STATUS()> &load) {
+  AccessLog log;
+  board.machine.bus.SetTrace(&log);
+  const sim::BootResult result = sim::RunPeiBoot(board, {}, load);
+  board.machine.bus.SetTrace(nullptr);
+  return {sim::PeiReport(board, result), Png(board), std::move(log.accesses), std::nullopt};
+}
+} // namespace
+
+std::string Describe(const Access &a) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s %s 0x%llX width %u value 0x%llX",
+                a.kind == 'i' ? "io" : "mmio", a.op == 'r' ? "read" : "write",
+                static_cast<unsigned long long>(a.address), a.width,
+                static_cast<unsigned long long>(a.value));
+  return text;
+}
+
+void AccessLog::Record(double, std::string_view kind, std::string_view op, uint64_t addr,
+                       unsigned width, uint64_t value) {
+  if (kind == "service" || (kind == "mmio" && addr >= sim::FlashDevice::kBase)) {
+    return;
+  }
+  accesses.push_back({kind == "io" ? 'i' : 'm', op[0], addr, width, value});
+}
+
+std::vector<uint8_t> ImageBytes() { return sim::emu::ReadImageFile(BOOT_PROGRESS_PEI_IMAGE); }
+std::filesystem::path ImageMap() { return BOOT_PROGRESS_PEI_IMAGE ".map"; }
+
+BootRecord HostBoot(const sim::Scenario &scenario) {
+  const sim::emu::PeiImageLayout layout = sim::emu::ParsePeiImageLayout(scenario);
+  const sim::emu::PeimVolume volume = sim::emu::PackPeimVolume(ImageBytes(), layout.volume_base);
+  sim::PeiBoard board(scenario, [&](sim::PeiBoard &b) {
+    b.flash.Load(volume.base, volume.bytes, "BootProgressPei image volume");
+    return std::unique_ptr<sim::PeiCoreBinding>();
+  });
+  return Boot(board, {});
+}
+
+BootRecord ImageBoot(const sim::Scenario &scenario, const std::vector<uint8_t> &image) {
+  sim::emu::PeiImageRun run = sim::emu::MakePeiImageRun(scenario, image, ImageMap());
+  BootRecord record = Boot(*run.board, [&] { return run.Load(); });
+  record.cpu = run.binding->Report();
+  return record;
+}
+
+std::string FirstDifference(const BootRecord &host, const BootRecord &image) {
+  const size_t n = std::min(host.accesses.size(), image.accesses.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (!(host.accesses[i] == image.accesses[i])) {
+      return "device access #" + std::to_string(i) + ": host build " + Describe(host.accesses[i]) +
+             ", image " + Describe(image.accesses[i]);
+    }
+  }
+  if (host.accesses.size() != image.accesses.size()) {
+    const bool hostLonger = host.accesses.size() > image.accesses.size();
+    const Access &extra = hostLonger ? host.accesses[n] : image.accesses[n];
+    return "device access #" + std::to_string(n) + ": only the " +
+           (hostLonger ? "host build" : "image") + " makes it (" + Describe(extra) + ")";
+  }
+  if (host.report != image.report) {
+    return "report.json: " + nlohmann::json::diff(host.report, image.report).dump();
+  }
+  if (host.png != image.png) {
+    return "screenshot bytes differ";
+  }
+  return {};
+}
+
+} // namespace emutest
