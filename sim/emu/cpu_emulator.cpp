@@ -58,6 +58,10 @@ std::string HostPermissions(uint64_t address) {
 struct CpuEmulator::Hooks {
   static void Code(uc_engine *uc, uint64_t, uint32_t, void *user) {
     auto *self = static_cast<CpuEmulator *>(user);
+    if (self->stepping_ && ++self->step_count_ > 1) {
+      uc_emu_stop(uc); // stops before this, the second instruction of a single step
+      return;
+    }
     if (++self->instructions_ > kInstructionLimit) {
       self->stop_reason_ =
           "runaway: more than " + std::to_string(kInstructionLimit) + " instructions in one boot";
@@ -374,8 +378,11 @@ void CpuEmulator::DropFlashWrite(uint64_t pc) {
   const std::vector<uint8_t> saved(flash_bytes_ + (first - flash_base_),
                                    flash_bytes_ + (end - flash_base_));
   Check(uc_mem_protect(uc_, first, end - first, UC_PROT_ALL), "open flash pages");
+  // One instruction: the counting hook stops the engine at the next one (the engine's own
+  // instruction count does not hold it to one instruction).
   stepping_ = true;
-  const uc_err err = uc_emu_start(uc_, pc, 0, 0, 1);
+  step_count_ = 0;
+  const uc_err err = uc_emu_start(uc_, pc, 0, 0, 0);
   stepping_ = false;
   std::copy(saved.begin(), saved.end(), flash_bytes_ + (first - flash_base_));
   Check(uc_mem_protect(uc_, first, end - first, UC_PROT_READ | UC_PROT_EXEC), "close flash pages");

@@ -124,6 +124,7 @@ private:
   uint64_t flash_writes_ = 0;
   bool flash_write_pending_ = false;
   bool stepping_ = false;
+  int step_count_ = 0;
   bool share_host_ = false;
   bool MapHostPage(uint64_t address);
   uint64_t fault_pc_ = 0, fault_address_ = 0, fault_value_ = 0;

@@ -98,3 +98,55 @@ std::string FirstDifference(const BootRecord &host, const BootRecord &image) {
 }
 
 } // namespace emutest
+
+#include "dimmreport/driver_entry.h"
+#include "dimmreport/driver_state.h"
+#include "sim/emu/smm_image.h"
+#include "sim/smm/smm_report.h"
+
+namespace emutest {
+
+namespace {
+// Everything the sink received, arguments included, beside the report.
+nlohmann::json SinkCalls(const sim::SmmBoard &board) {
+  nlohmann::json calls = nlohmann::json::array();
+  for (const sim::SinkCall &c : board.sink.Calls()) {
+    calls.push_back({sim::RecordHex(c), c.arg3, c.arg4, c.size});
+  }
+  return calls;
+}
+} // namespace
+
+SmmRecord HostSmmLoad(const sim::Scenario &scenario) {
+  sim::SmmBoard board(scenario);
+  AccessLog log;
+  board.machine.bus.SetTrace(&log);
+  const EFI_STATUS status = board.Load(DriverEntry);
+  board.machine.bus.SetTrace(nullptr);
+  nlohmann::json report = sim::SmmReport(board, status, TscFrequency);
+  report["sink_calls"] = SinkCalls(board);
+  return {report, std::move(log.accesses), std::nullopt};
+}
+
+SmmRecord ImageSmmLoad(const sim::Scenario &scenario) {
+  sim::SmmBoard board(scenario);
+  sim::emu::SmmImageRun run(board, sim::emu::ReadImageFile(DIMM_REPORT_SMM_IMAGE),
+                            DIMM_REPORT_SMM_IMAGE ".map");
+  AccessLog log;
+  board.machine.bus.SetTrace(&log);
+  const EFI_STATUS status = run.Load();
+  board.machine.bus.SetTrace(nullptr);
+  const void *tsc = run.Global("?TscFrequency@@");
+  nlohmann::json report =
+      sim::SmmReport(board, status, tsc ? *static_cast<const uint64_t *>(tsc) : 0);
+  report["sink_calls"] = SinkCalls(board);
+  return {report, std::move(log.accesses), run.Report()};
+}
+
+std::string FirstDifference(const SmmRecord &host, const SmmRecord &image) {
+  BootRecord h{host.report, {}, host.accesses, std::nullopt};
+  BootRecord i{image.report, {}, image.accesses, std::nullopt};
+  return FirstDifference(h, i);
+}
+
+} // namespace emutest

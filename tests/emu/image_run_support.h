@@ -55,3 +55,18 @@ BootRecord ImageBoot(const sim::Scenario &scenario, const std::vector<uint8_t> &
 std::string FirstDifference(const BootRecord &host, const BootRecord &image);
 
 } // namespace emutest
+
+namespace emutest {
+
+// An SMM load of DimmReportSmm, host build or image: the report (records included) and the device
+// accesses.
+struct SmmRecord {
+  nlohmann::json report;
+  std::vector<Access> accesses;
+  std::optional<sim::emu::CpuReport> cpu;
+};
+SmmRecord HostSmmLoad(const sim::Scenario &scenario);
+SmmRecord ImageSmmLoad(const sim::Scenario &scenario);
+std::string FirstDifference(const SmmRecord &host, const SmmRecord &image);
+
+} // namespace emutest
