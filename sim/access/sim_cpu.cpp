@@ -1,6 +1,6 @@
 // Processor primitives for host builds: the current machine's CPU model.
 #include "access/cpu.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 using sim::Machine;
 

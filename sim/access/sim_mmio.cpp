@@ -1,6 +1,6 @@
 // MMIO backend for host builds: physical addresses go to the current machine's memory space.
 #include "access/mmio.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 using sim::Machine;
 using sim::Space;

@@ -1,6 +1,6 @@
 // I/O port backend for host builds: every access goes to the current machine's bus.
 #include "access/port_io.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 using sim::Machine;
 using sim::Space;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 struct uc_struct;
 

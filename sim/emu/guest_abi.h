@@ -14,8 +14,8 @@
 #include <functional>
 #include <vector>
 
+#include "sim/core/guest_memory.h"
 #include "sim/emu/cpu_emulator.h"
-#include "sim/guest_memory.h"
 
 namespace sim::emu {
 

@@ -7,8 +7,8 @@
 #include <unicorn/unicorn.h>
 
 #include "sim/emu/link_map.h"
-#include "sim/fv_builder.h"
-#include "sim/pei_boot.h"
+#include "sim/pei/pei_boot.h"
+#include "sim/pi/fv_builder.h"
 
 namespace sim::emu {
 

@@ -18,7 +18,7 @@
 
 #include "sim/emu/cpu_emulator.h"
 #include "sim/emu/guest_abi.h"
-#include "sim/pei_board.h"
+#include "sim/pei/pei_board.h"
 #include "sim/pi/pe_image.h"
 
 namespace sim::emu {

@@ -23,7 +23,7 @@ uint64_t PciExpressBase(const Scenario &s) {
 SmmBoard::SmmBoard(const Scenario &s) : SmmBoard(s, ParseSmmScenario(s)) {}
 
 SmmBoard::SmmBoard(const Scenario &s, const SmmScenario &m)
-    : scenario(s), smm(m), ecam(machine.bus, PciExpressBase(s)), hobs(s.boot_mode, s.hob_capacity) {
+    : scenario(s), smm(m), pci(machine.bus, PciExpressBase(s)), hobs(s.boot_mode, s.hob_capacity) {
   Assemble();
 }
 

@@ -1,17 +1,17 @@
 // The board an SMM load of DimmReportSmm runs on, built from a scenario: the machine (CPUID,
-// TSC, interrupt flag), ECAM with the power-management controller and the ACPI PM timer behind
-// it, the HOB list with the memory-topology HOB, the SMM core with its databases, and the
-// platform's protocols, interfaces and record sink.
+// TSC, interrupt flag), the PCI host (ECAM) with the power-management controller and the ACPI PM
+// timer behind it, the HOB list with the memory-topology HOB, the SMM core with its databases, and
+// the platform's protocols, interfaces and record sink.
 #pragma once
 
-#include "sim/devices/pci_ecam.h"
-#include "sim/hob_list.h"
-#include "sim/machine.h"
-#include "sim/scenario.h"
+#include "sim/core/machine.h"
+#include "sim/core/scenario.h"
+#include "sim/devices/pch/pm_timer.h"
+#include "sim/devices/pch/pmc_acpi.h"
+#include "sim/devices/pci/pci_host.h"
+#include "sim/pi/hob_list.h"
 #include "sim/smm/cpu_service_model.h"
 #include "sim/smm/pcd_protocol_model.h"
-#include "sim/smm/pm_timer.h"
-#include "sim/smm/pmc_acpi.h"
 #include "sim/smm/record_sink.h"
 #include "sim/smm/smm_core.h"
 #include "sim/smm/smm_scenario.h"
@@ -42,9 +42,9 @@ public:
   const Scenario scenario;
   const SmmScenario smm;
   Machine machine;
-  PciEcam ecam;
+  PciHost pci;
   PmTimer pm_timer{machine.bus};
-  PmcAcpi pmc{ecam, pm_timer};
+  PmcAcpi pmc{machine.bus, pci, pm_timer};
   HobList hobs;
   SmmCore core{machine};
   PcdProtocolModel pcd;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sim/module_globals.h"
+#include "sim/core/module_globals.h"
 
 namespace sim {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 #include "sim/smm/smram_pool.h"
 #include "uefi/pi_smm.h"
 #include "uefi/protocol/smm_access2.h"

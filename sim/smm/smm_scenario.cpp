@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "sim/devices/cpu_model.h"
+#include "sim/devices/cpu/cpu_model.h"
 #include "sim/smm/efi_status_names.h"
 
 namespace sim {

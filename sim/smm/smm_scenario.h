@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "access/cpu.h"
-#include "sim/scenario.h"
+#include "sim/core/scenario.h"
 #include "sim/smm/cpu_service_model.h"
 #include "sim/smm/memory_topology.h"
 

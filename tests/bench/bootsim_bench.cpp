@@ -4,10 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include "access/mmio.h"
-#include "sim/devices/ram_device.h"
+#include "sim/devices/memory/ram_device.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/pei_image.h"
-#include "sim/pei_boot.h"
+#include "sim/pei/pei_boot.h"
 
 namespace {
 

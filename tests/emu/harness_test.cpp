@@ -6,7 +6,7 @@
 #include <cstring>
 #include <unicorn/unicorn.h>
 
-#include "sim/devices/flash.h"
+#include "sim/devices/memory/flash.h"
 #include "sim/emu/guest_abi.h"
 #include "sim/pi/pe_image.h"
 #include "tests/emu/image_run_support.h"

@@ -4,11 +4,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "sim/devices/flash.h"
+#include "sim/devices/memory/flash.h"
 #include "sim/emu/cpu_report.h"
-#include "sim/pei_boot.h"
-#include "sim/pei_report.h"
-#include "sim/screenshot.h"
+#include "sim/pei/pei_boot.h"
+#include "sim/pei/pei_report.h"
+#include "sim/screen/screenshot.h"
 
 namespace emutest {
 
@@ -47,7 +47,7 @@ std::string Describe(const Access &a) {
 }
 
 void AccessLog::Record(double, std::string_view kind, std::string_view op, uint64_t addr,
-                       unsigned width, uint64_t value) {
+                       unsigned width, uint64_t value, std::string_view) {
   if (kind == "service" || (kind == "mmio" && addr >= sim::FlashDevice::kBase)) {
     return;
   }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/core/trace.h"
 #include "sim/emu/pei_image.h"
-#include "sim/trace.h"
 
 namespace emutest {
 
@@ -31,7 +31,7 @@ class AccessLog final : public sim::Trace {
 public:
   AccessLog() : sim::Trace(sink_) {}
   void Record(double, std::string_view kind, std::string_view op, uint64_t addr, unsigned width,
-              uint64_t value) override;
+              uint64_t value, std::string_view device) override;
   std::vector<Access> accesses;
 
 private:

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "image/image_draw.h"
-#include "sim/ffs_walk.h"
+#include "sim/pi/ffs_walk.h"
 #include "tests/fuzz/fuzz_access.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Where DrawBitmap puts an image: centring (odd sizes), explicit margins, and images that do not
 // lie on the screen, which are refused with nothing changed.
-#include "sim/bmp_inspect.h"
+#include "sim/screen/bmp_inspect.h"
 #include "tests/image/image_support.h"
 
 namespace {

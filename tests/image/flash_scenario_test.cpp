@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "sim/flash_scenario.h"
+#include "sim/pei/flash_scenario.h"
 #include "tests/image/image_support.h"
 
 namespace {

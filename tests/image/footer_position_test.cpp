@@ -2,8 +2,8 @@
 // the strap reading high and no address shown, 562 once the address line is shown.
 #include "progress/callbacks.h"
 #include "progress/footer.h"
-#include "sim/flash_scenario.h"
-#include "sim/image_roles.h"
+#include "sim/pei/flash_scenario.h"
+#include "sim/screen/image_roles.h"
 #include "tests/image/image_support.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Volumes built by fv_builder, read back by the simulator's FFS walk; the builder's refusals;
 // and the walk's handling of pad files, deleted files, erased space and malformed headers.
-#include "sim/ffs_walk.h"
+#include "sim/pi/ffs_walk.h"
 #include "tests/image/image_support.h"
 
 namespace {

@@ -12,9 +12,9 @@
 
 #include "image/bmp_draw.h"
 #include "image/image_draw.h"
-#include "sim/devices/ram_device.h"
-#include "sim/fv_builder.h"
-#include "sim/pei_board.h"
+#include "sim/devices/memory/ram_device.h"
+#include "sim/pei/pei_board.h"
+#include "sim/pi/fv_builder.h"
 
 namespace test {
 

@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "image/palette_dac.h"
-#include "sim/bmp_inspect.h"
+#include "sim/screen/bmp_inspect.h"
 #include "tests/image/image_support.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "tests/progress/boot_fixture.h"
 
-#include "sim/ppi_names.h"
+#include "sim/pei/ppi_names.h"
 
 namespace test {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "sim/pei_boot.h"
+#include "sim/pei/pei_boot.h"
 
 namespace test {
 

@@ -7,7 +7,7 @@
 #include "progress/callbacks.h"
 #include "progress/notify_lists.h"
 #include "progress/progress_guids.h"
-#include "sim/ppi_names.h"
+#include "sim/pei/ppi_names.h"
 #include "tests/progress/boot_fixture.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "include/screen.h"
 #include "progress/progress_bar.h"
-#include "sim/devices/ram_device.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
+#include "sim/devices/memory/ram_device.h"
 
 namespace {
 

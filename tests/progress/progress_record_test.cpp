@@ -7,8 +7,8 @@
 
 #include "progress/progress_guids.h"
 #include "progress/progress_record.h"
-#include "sim/hob_list.h"
-#include "sim/pei_core.h"
+#include "sim/pei/pei_core.h"
+#include "sim/pi/hob_list.h"
 
 namespace {
 

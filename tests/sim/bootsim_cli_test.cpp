@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "sim/screenshot.h"
+#include "sim/screen/screenshot.h"
 #include "tests/sim/png_reader.h"
 
 namespace fs = std::filesystem;

@@ -7,9 +7,9 @@
 
 #include "access/mmio.h"
 #include "access/port_io.h"
-#include "sim/devices/ram_device.h"
-#include "sim/devices/vga_dac.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
+#include "sim/devices/memory/ram_device.h"
+#include "sim/devices/vga/vga_dac.h"
 
 namespace {
 
@@ -82,6 +82,7 @@ TEST(Bus, EachAccessCostsVirtualTime) {
 
 TEST(Bus, TraceHasOneJsonObjectPerAccess) {
   sim::Machine m;
+  sim::VgaDac dac(m.bus);
   std::ostringstream out;
   sim::Trace trace(out);
   m.bus.SetTrace(&trace);
@@ -97,12 +98,14 @@ TEST(Bus, TraceHasOneJsonObjectPerAccess) {
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0]["kind"], "io");
   EXPECT_EQ(records[0]["op"], "w");
-  EXPECT_EQ(records[0]["addr"], 0x3C8);
-  EXPECT_EQ(records[0]["value"], 7);
+  EXPECT_EQ(records[0]["addr"], "0x3C8");
+  EXPECT_EQ(records[0]["value"], "0x7");
+  EXPECT_EQ(records[0]["device"], "vga-dac");
   EXPECT_EQ(records[0]["t_us"], 1.0);
   EXPECT_EQ(records[1]["kind"], "mmio");
   EXPECT_EQ(records[1]["width"], 2);
-  EXPECT_EQ(records[1]["value"], 0xFFFF);
+  EXPECT_EQ(records[1]["value"], "0xFFFF");
+  EXPECT_EQ(records[1]["device"], "host"); // nothing decodes it
   EXPECT_EQ(records[2]["kind"], "service");
   EXPECT_EQ(records[2]["op"], "Stall");
 }

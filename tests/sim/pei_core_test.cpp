@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/devices/ram_device.h"
-#include "sim/pei_core.h"
+#include "sim/devices/memory/ram_device.h"
+#include "sim/pei/pei_core.h"
 
 namespace {
 
@@ -143,7 +143,14 @@ TEST_F(PeiCoreTest, SetMemReachesDeviceMemoryThroughTheBus) {
   EXPECT_EQ(ram.At(0x10), 0);
   EXPECT_EQ(ram.At(0x2F), 0);
   EXPECT_EQ(ram.At(0x30), 0x77);
-  EXPECT_EQ(machine.bus.Counts().mmio.writes, 0x20u);
+  EXPECT_EQ(machine.bus.Counts().mmio.writes, 0x20u / 4); // aligned dwords
+  // Unaligned ends take byte stores: 3 + 2 dwords + 2.
+  (*s)->SetMem(reinterpret_cast<VOID *>(uintptr_t{0xA0000101}), 13, 0x5A);
+  EXPECT_EQ(machine.bus.Counts().mmio.writes, 8u + 3 + 2 + 2);
+  EXPECT_EQ(ram.At(0x100), 0x77);
+  EXPECT_EQ(ram.At(0x101), 0x5A);
+  EXPECT_EQ(ram.At(0x10D), 0x5A);
+  EXPECT_EQ(ram.At(0x10E), 0x77);
   uint8_t host[4] = {1, 2, 3, 4};
   (*s)->SetMem(host, 3, 9);
   EXPECT_EQ(host[2], 9);

@@ -8,7 +8,7 @@
 #include "dimmreport/hob_list_lookup.h"
 #include "dimmreport/processor_topology.h"
 #include "dimmreport/smram_pool.h"
-#include "sim/module_globals.h"
+#include "sim/core/module_globals.h"
 #include "tests/smm/smm_fixture.h"
 
 using namespace smmtest;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "dimmreport/driver_state.h"
-#include "sim/module_globals.h"
+#include "sim/core/module_globals.h"
 #include "tests/smm/smm_fixture.h"
 
 using namespace smmtest;

@@ -78,7 +78,7 @@ TEST(PmTimerModel, Counts24BitsAtTheAcpiRateAndWraps) {
 
 TEST(PmcModel, DecodeFollowsBaseAndEnableAndBaseLowBitsAreFixed) {
   sim::SmmBoard board(ScenarioWith(nullptr));
-  const uint64_t pmc = board.ecam.Base() + sim::PciEcam::Offset(0, 31, 2);
+  const uint64_t pmc = board.pci.ConfigBase() + (31u << 15) + (2u << 12);
   EXPECT_EQ(IoRead32(0x508), 0xFFFFFFFFu); // decode off: nothing answers
   board.machine.bus.Write(sim::Space::Memory, pmc + 0x40, 2, 0x0C7F);
   EXPECT_EQ(board.machine.bus.Read(sim::Space::Memory, pmc + 0x40, 2), 0x0C01u);
@@ -88,7 +88,8 @@ TEST(PmcModel, DecodeFollowsBaseAndEnableAndBaseLowBitsAreFixed) {
   board.machine.bus.Write(sim::Space::Memory, pmc + 0x44, 1, 0x00);
   EXPECT_FALSE(board.pm_timer.Mapped());
   // Another function of the window is absent.
-  EXPECT_EQ(board.machine.bus.Read(sim::Space::Memory, board.ecam.Base() + 0x8000, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(board.machine.bus.Read(sim::Space::Memory, board.pci.ConfigBase() + 0x8000, 4),
+            0xFFFFFFFFu);
 }
 
 TEST(SmmScenarioParsing, ReadsEveryKey) {

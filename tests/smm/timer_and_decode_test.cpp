@@ -3,7 +3,7 @@
 
 #include "dimmreport/driver_state.h"
 #include "dimmreport/tsc_frequency.h"
-#include "sim/module_globals.h"
+#include "sim/core/module_globals.h"
 #include "tests/smm/smm_fixture.h"
 
 using namespace smmtest;

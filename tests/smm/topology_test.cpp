@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dimmreport/processor_topology.h"
-#include "sim/module_globals.h"
+#include "sim/core/module_globals.h"
 #include "tests/smm/smm_fixture.h"
 
 using namespace smmtest;

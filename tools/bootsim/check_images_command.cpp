@@ -12,10 +12,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "sim/bmp_inspect.h"
-#include "sim/flash_scenario.h"
-#include "sim/fv_builder.h"
-#include "sim/image_roles.h"
+#include "sim/pei/flash_scenario.h"
+#include "sim/pi/fv_builder.h"
+#include "sim/screen/bmp_inspect.h"
+#include "sim/screen/image_roles.h"
 
 namespace {
 

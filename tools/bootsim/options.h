@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/scenario.h"
+#include "sim/core/scenario.h"
 
 struct BootsimOptions {
   std::optional<std::filesystem::path> scenario; // none: the built-in default board

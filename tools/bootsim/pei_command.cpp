@@ -6,9 +6,9 @@
 
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/pei_image.h"
-#include "sim/pei_boot.h"
-#include "sim/pei_report.h"
-#include "sim/screenshot.h"
+#include "sim/pei/pei_boot.h"
+#include "sim/pei/pei_report.h"
+#include "sim/screen/screenshot.h"
 
 namespace {
 bool Screenshot(sim::PeiBoard &board, const std::filesystem::path &file) {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "sim/fv_builder.h"
+#include "sim/pi/fv_builder.h"
 
 namespace {
 int Usage() {

@@ -1,0 +1,206 @@
+#include "sim/core/bus.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace sim {
+
+namespace {
+uint64_t AllOnes(unsigned width) { return width >= 8 ? ~0ull : (1ull << (8 * width)) - 1; }
+const std::string kHost = "host";
+} // namespace
+
+Device::Device(Bus &bus, std::string name) : bus_(bus), name_(std::move(name)) {
+  bus_.Register(this);
+}
+
+Device::~Device() { bus_.Unregister(this); }
+
+void Device::GuestError() {
+  ++counts_.guest_errors;
+  ++bus_.counts_.guest_errors;
+}
+
+Bus::Bus(Clock &clock)
+    : clock_(clock), io_root_(Region::Container(nullptr, "io", kIoSpaceSize)),
+      memory_root_(Region::Container(nullptr, "memory", kMemorySpaceSize)) {}
+
+Bus::~Bus() = default;
+
+void Bus::Unregister(Device *device) {
+  std::erase(devices_, device);
+  std::erase_if(fixed_, [&](const Fixed &f) { return f.owner == device; });
+}
+
+void Bus::ResetDevices() {
+  for (Device *d : devices_) {
+    d->Reset();
+  }
+}
+
+void Bus::MapFixed(Space space, uint64_t base, Region *leaf) {
+  const uint64_t limit = space == Space::Io ? kIoSpaceSize : kMemorySpaceSize;
+  const uint64_t size = leaf->Size();
+  if (base >= limit || size > limit - base) {
+    throw std::logic_error("region " + leaf->Name() + " lies outside its address space");
+  }
+  for (const Fixed &f : fixed_) {
+    if (f.space == space && base < f.base + f.size && f.base < base + size) {
+      throw std::logic_error("region " + leaf->Name() + " overlaps " + f.leaf->Name());
+    }
+  }
+  Root(space).AddSubregion(base, leaf, kFixedPriority);
+  fixed_.push_back({space, base, size, leaf, leaf->Owner()});
+}
+
+int Bus::Map(Space space, uint64_t base, uint64_t size, std::string name, ReadHandler read,
+             WriteHandler write, uint8_t widths) {
+  auto region = std::make_unique<Region>(
+      Region::Leaf(nullptr, std::move(name), size, std::move(read), std::move(write), widths));
+  MapFixed(space, base, region.get());
+  const int id = next_id_++;
+  mapped_.push_back({id, std::move(region)});
+  return id;
+}
+
+void Bus::Unmap(int id) {
+  for (Mapped &m : mapped_) {
+    if (m.id == id && !m.unmapped) {
+      m.unmapped = true;
+      m.region->SetEnabled(false);
+      std::erase_if(fixed_, [&](const Fixed &f) { return f.leaf == m.region.get(); });
+    }
+  }
+  unmap_pending_ = true;
+  EraseUnmapped();
+}
+
+void Bus::EraseUnmapped() {
+  if (unmap_pending_ && dispatch_depth_ == 0) {
+    std::erase_if(mapped_, [](const Mapped &m) { return m.unmapped; });
+    unmap_pending_ = false;
+  }
+}
+
+const FlatRange *Bus::Lookup(Space space, uint64_t addr) {
+  FlatView &view = space == Space::Io ? io_view_ : memory_view_;
+  if (view.BuiltAt() != Region::Generation()) {
+    view.Build(Root(space));
+  }
+  return view.Find(addr);
+}
+
+std::string Bus::RegionName(Space space, uint64_t addr) {
+  const FlatRange *r = Lookup(space, addr);
+  if (r == nullptr || r->leaf == nullptr) {
+    return {};
+  }
+  return r->leaf->Owner() ? r->leaf->Owner()->Name() : r->leaf->Name();
+}
+
+void Bus::Charge(Space space, bool write, uint64_t addr, unsigned width, uint64_t value,
+                 const std::string *where) {
+  AccessCounts &c = space == Space::Io ? counts_.io : counts_.mmio;
+  (write ? c.writes : c.reads)++;
+  clock_.Advance(space == Space::Io ? cost_.io_ns
+                 : write            ? cost_.mmio_write_ns
+                                    : cost_.mmio_read_ns);
+  if (trace_) {
+    trace_->Record(clock_.NowUs(), space == Space::Io ? "io" : "mmio", write ? "w" : "r", addr,
+                   width, value, where ? *where : kHost);
+  }
+}
+
+void Bus::CountUnclaimed(Space space, uint64_t addr, const FlatRange *range) {
+  ++counts_.unclaimed;
+  Device *owner = range ? range->hole_owner : nullptr;
+  if (owner != nullptr) {
+    ++owner->Counts().unclaimed;
+  }
+  const auto key = std::make_pair(static_cast<int>(space), addr);
+  auto it = unclaimed_.find(key);
+  if (it != unclaimed_.end()) {
+    ++it->second.second;
+  } else if (unclaimed_.size() < kMaxUnclaimedKept) {
+    unclaimed_[key] = {owner ? owner->Name() : kHost, 1};
+  }
+}
+
+std::vector<UnclaimedAccess> Bus::Unclaimed() const {
+  std::vector<UnclaimedAccess> out;
+  for (const auto &[key, what] : unclaimed_) {
+    out.push_back({static_cast<Space>(key.first), key.second, what.first, what.second});
+  }
+  return out;
+}
+
+uint64_t Bus::Read(Space space, uint64_t addr, unsigned width) {
+  uint64_t value = AllOnes(width);
+  const FlatRange *r = Lookup(space, addr);
+  const std::string *where = nullptr;
+  if (r != nullptr && r->leaf != nullptr && addr + width <= r->end) {
+    const Region *leaf = r->leaf;
+    Device *owner = leaf->Owner();
+    where = owner ? &owner->Name() : &leaf->Name();
+    if (leaf->AcceptedWidths() & width) {
+      const uint64_t offset = addr - r->leaf_base;
+      ++dispatch_depth_;
+      value = leaf->Read(offset, width);
+      --dispatch_depth_;
+      if (owner) {
+        ++owner->Counts().reads;
+      }
+    } else if (owner) {
+      owner->GuestError();
+    } else {
+      ++counts_.guest_errors;
+    }
+  } else {
+    CountUnclaimed(space, addr, r);
+    if (r && r->hole_owner) {
+      where = &r->hole_owner->Name();
+    }
+  }
+  Charge(space, false, addr, width, value, where);
+  EraseUnmapped();
+  return value;
+}
+
+void Bus::Write(Space space, uint64_t addr, unsigned width, uint64_t value) {
+  value &= AllOnes(width);
+  const FlatRange *r = Lookup(space, addr);
+  const std::string *where = nullptr;
+  if (r != nullptr && r->leaf != nullptr && addr + width <= r->end) {
+    const Region *leaf = r->leaf;
+    Device *owner = leaf->Owner();
+    where = owner ? &owner->Name() : &leaf->Name();
+    if (leaf->AcceptedWidths() & width) {
+      const uint64_t offset = addr - r->leaf_base;
+      ++dispatch_depth_;
+      leaf->Write(offset, width, value);
+      --dispatch_depth_;
+      if (owner) {
+        ++owner->Counts().writes;
+      }
+    } else if (owner) {
+      owner->GuestError();
+    } else {
+      ++counts_.guest_errors;
+    }
+  } else {
+    CountUnclaimed(space, addr, r);
+    if (r && r->hole_owner) {
+      where = &r->hole_owner->Name();
+    }
+  }
+  Charge(space, true, addr, width, value, where);
+  EraseUnmapped();
+}
+
+void Bus::RecordService(std::string_view name, uint64_t arg, uint64_t value) {
+  if (trace_) {
+    trace_->Record(clock_.NowUs(), "service", name, arg, 0, value, {});
+  }
+}
+
+} // namespace sim

@@ -1,0 +1,133 @@
+// The board's two address spaces as the processor sees them: 16-bit I/O ports and 32-bit
+// physical memory. Each is the root of a decode tree (sim/core/region.h) into which the board
+// places its devices: fixed leaves (flash, the configuration-mechanism ports), and the host's
+// windows onto PCI buses whose bridges and BARs move their own regions. The bus flattens each
+// tree after a change and answers every access by address:
+//   - a leaf decodes it; a width the leaf does not accept is a guest error of its device (read
+//     as all ones, write dropped);
+//   - no leaf decodes it: unclaimed, all ones on read, write dropped, counted on the device whose
+//     decode it reached (a bridge's secondary side) or on the bus itself.
+// Every access costs virtual time, is counted (in total and per device), and can be traced with
+// the name of the device that decoded it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/core/clock.h"
+#include "sim/core/device.h"
+#include "sim/core/region.h"
+#include "sim/core/trace.h"
+
+namespace sim {
+
+enum class Space : uint8_t { Io, Memory };
+
+struct AccessCounts {
+  uint64_t reads = 0;
+  uint64_t writes = 0;
+};
+
+struct BusCounts {
+  AccessCounts io;
+  AccessCounts mmio;
+  uint64_t unclaimed = 0;    // accesses no leaf decodes
+  uint64_t guest_errors = 0; // accesses a device rejects
+};
+
+// An address nothing decoded, with how often.
+struct UnclaimedAccess {
+  Space space;
+  uint64_t addr;
+  std::string where; // the device whose decode it reached, or "host"
+  uint64_t count;
+};
+
+class Bus {
+public:
+  static constexpr uint64_t kIoSpaceSize = 0x10000;
+  static constexpr uint64_t kMemorySpaceSize = 0x100000000ull;
+  static constexpr int kFixedPriority = 100; // fixed leaves win over windows onto PCI
+
+  explicit Bus(Clock &clock);
+  ~Bus();
+  Bus(const Bus &) = delete;
+  Bus &operator=(const Bus &) = delete;
+
+  // The root container of a space: board assembly places regions here.
+  Region &Root(Space space) { return space == Space::Io ? io_root_ : memory_root_; }
+
+  // Places a fixed leaf at `base` of a space. Two fixed leaves that overlap are a board-assembly
+  // error (std::logic_error).
+  void MapFixed(Space space, uint64_t base, Region *leaf);
+
+  // A leaf owned by the bus, for tests and simple fixtures; Unmap may run inside its own handler.
+  int Map(Space space, uint64_t base, uint64_t size, std::string name, ReadHandler read,
+          WriteHandler write, uint8_t widths = kWAny);
+  void Unmap(int id);
+
+  uint64_t Read(Space space, uint64_t addr, unsigned width);
+  void Write(Space space, uint64_t addr, unsigned width, uint64_t value);
+
+  // Records a service call or an event marker in the trace (no bus cost).
+  void RecordService(std::string_view name, uint64_t arg = 0, uint64_t value = 0);
+
+  void SetCostModel(const CostModel &cost) { cost_ = cost; }
+  const CostModel &Cost() const { return cost_; }
+  void SetTrace(Trace *trace) { trace_ = trace; }
+  Trace *GetTrace() const { return trace_; }
+  const BusCounts &Counts() const { return counts_; }
+  Clock &GetClock() { return clock_; }
+
+  // Name of the leaf decoding `addr` (its device's name when it has one), or empty.
+  std::string RegionName(Space space, uint64_t addr);
+  // The devices on this bus, in registration order; ResetDevices() powers them all on.
+  const std::vector<Device *> &Devices() const { return devices_; }
+  void ResetDevices();
+  // Unclaimed addresses, grouped (at most kMaxUnclaimedKept distinct ones are kept).
+  std::vector<UnclaimedAccess> Unclaimed() const;
+  static constexpr size_t kMaxUnclaimedKept = 4096;
+
+private:
+  friend class Device;
+  void Register(Device *device) { devices_.push_back(device); }
+  void Unregister(Device *device);
+
+  const FlatRange *Lookup(Space space, uint64_t addr);
+  void Charge(Space space, bool write, uint64_t addr, unsigned width, uint64_t value,
+              const std::string *where);
+  void CountUnclaimed(Space space, uint64_t addr, const FlatRange *range);
+  void EraseUnmapped();
+
+  Clock &clock_;
+  CostModel cost_;
+  Trace *trace_ = nullptr;
+  BusCounts counts_;
+  Region io_root_;
+  Region memory_root_;
+  FlatView io_view_;
+  FlatView memory_view_;
+  std::vector<Device *> devices_;
+  struct Fixed {
+    Space space;
+    uint64_t base, size;
+    const Region *leaf;
+    const Device *owner; // its entry goes when the device does
+  };
+  std::vector<Fixed> fixed_;
+  struct Mapped {
+    int id;
+    std::unique_ptr<Region> region;
+    bool unmapped = false;
+  };
+  std::vector<Mapped> mapped_;
+  int next_id_ = 1;
+  int dispatch_depth_ = 0;
+  bool unmap_pending_ = false;
+  std::map<std::pair<int, uint64_t>, std::pair<std::string, uint64_t>> unclaimed_;
+};
+
+} // namespace sim

@@ -1,0 +1,178 @@
+#include "sim/core/register_file.h"
+
+#include <stdexcept>
+
+namespace sim {
+
+RegisterFile::RegisterFile(uint32_t size)
+    : value_(size, 0), reset_(size, 0), write_mask_(size, 0), w1c_mask_(size, 0),
+      reg_of_byte_(size, -1) {}
+
+RegisterFile::Reg &RegisterFile::RegAt(uint32_t offset, unsigned width) {
+  if (offset + width > value_.size() || width == 0) {
+    throw std::logic_error("register outside its register file");
+  }
+  if (reg_of_byte_[offset] >= 0) {
+    Reg &r = regs_[static_cast<size_t>(reg_of_byte_[offset])];
+    if (r.offset == offset && r.width == width) {
+      return r;
+    }
+  }
+  regs_.push_back({offset, width, {}, {}});
+  for (unsigned i = 0; i < width; ++i) {
+    reg_of_byte_[offset + i] = static_cast<int32_t>(regs_.size() - 1);
+  }
+  return regs_.back();
+}
+
+RegisterFile &RegisterFile::Define(const Rule &rule) {
+  RegAt(rule.offset, rule.width);
+  for (unsigned i = 0; i < rule.width; ++i) {
+    const uint32_t at = rule.offset + i;
+    reset_[at] = value_[at] = static_cast<uint8_t>(rule.reset >> (8 * i));
+    write_mask_[at] = static_cast<uint8_t>(rule.write_mask >> (8 * i));
+    w1c_mask_[at] = static_cast<uint8_t>(rule.w1c_mask >> (8 * i));
+  }
+  return *this;
+}
+
+RegisterFile &RegisterFile::DefineRange(uint32_t offset, uint32_t count, unsigned width,
+                                        uint64_t reset, uint64_t writeMask) {
+  for (uint32_t i = 0; i < count; ++i) {
+    Define({offset + i * width, width, reset, writeMask, 0});
+  }
+  return *this;
+}
+
+RegisterFile &RegisterFile::OnRead(uint32_t offset, ReadHook hook) {
+  const int32_t index = offset < reg_of_byte_.size() ? reg_of_byte_[offset] : -1;
+  if (index < 0 || regs_[static_cast<size_t>(index)].offset != offset) {
+    throw std::logic_error("read hook on an undefined register");
+  }
+  regs_[static_cast<size_t>(index)].read = std::move(hook);
+  return *this;
+}
+
+RegisterFile &RegisterFile::OnWrite(uint32_t offset, WriteHook hook) {
+  const int32_t index = offset < reg_of_byte_.size() ? reg_of_byte_[offset] : -1;
+  if (index < 0 || regs_[static_cast<size_t>(index)].offset != offset) {
+    throw std::logic_error("write hook on an undefined register");
+  }
+  regs_[static_cast<size_t>(index)].write = std::move(hook);
+  return *this;
+}
+
+RegisterFile &RegisterFile::Lock(uint32_t first, uint32_t last, std::function<bool()> locked,
+                                 LockMode mode) {
+  locks_.push_back({first, last, std::move(locked), mode});
+  return *this;
+}
+
+void RegisterFile::Reset() { value_ = reset_; }
+
+const RegisterFile::LockRange *RegisterFile::LockOf(uint32_t offset) const {
+  for (const LockRange &l : locks_) {
+    if (offset >= l.first && offset <= l.last && l.locked()) {
+      return &l;
+    }
+  }
+  return nullptr;
+}
+
+uint64_t RegisterFile::Get(uint32_t offset, unsigned width) const {
+  uint64_t v = 0;
+  for (unsigned i = 0; i < width && offset + i < value_.size(); ++i) {
+    v |= uint64_t{value_[offset + i]} << (8 * i);
+  }
+  return v;
+}
+
+void RegisterFile::Set(uint32_t offset, unsigned width, uint64_t value) {
+  for (unsigned i = 0; i < width && offset + i < value_.size(); ++i) {
+    value_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+  }
+}
+
+void RegisterFile::SetWriteMask(uint32_t offset, unsigned width, uint64_t mask) {
+  for (unsigned i = 0; i < width && offset + i < value_.size(); ++i) {
+    write_mask_[offset + i] = static_cast<uint8_t>(mask >> (8 * i));
+  }
+}
+
+uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
+  uint64_t result = 0;
+  unsigned i = 0;
+  while (i < width) {
+    const uint32_t at = offset + i;
+    if (at >= value_.size()) {
+      break;
+    }
+    const int32_t index = reg_of_byte_[at];
+    if (index < 0) {
+      const LockRange *lock = LockOf(at);
+      if (lock == nullptr || lock->mode != LockMode::IgnoreWritesReadZero) {
+        result |= uint64_t{value_[at]} << (8 * i);
+      }
+      ++i;
+      continue;
+    }
+    // A defined register: its hook sees the whole register once, the access takes its bytes.
+    const Reg &r = regs_[static_cast<size_t>(index)];
+    uint64_t whole = Get(r.offset, r.width);
+    if (r.read) {
+      whole = r.read(whole);
+    }
+    for (; i < width && offset + i < r.offset + r.width; ++i) {
+      const uint32_t byteAt = offset + i;
+      const LockRange *lock = LockOf(byteAt);
+      if (lock != nullptr && lock->mode == LockMode::IgnoreWritesReadZero) {
+        continue;
+      }
+      result |= ((whole >> (8 * (byteAt - r.offset))) & 0xFF) << (8 * i);
+    }
+  }
+  return result;
+}
+
+void RegisterFile::Write(uint32_t offset, unsigned width, uint64_t value) {
+  // Registers touched, with their values before the write, for the hooks.
+  struct Touched {
+    size_t index;
+    uint64_t before;
+  };
+  Touched touched[8];
+  unsigned touchedCount = 0;
+  for (unsigned i = 0; i < width; ++i) {
+    const uint32_t at = offset + i;
+    if (at >= value_.size()) {
+      break;
+    }
+    const int32_t index = reg_of_byte_[at];
+    if (index >= 0) {
+      const size_t idx = static_cast<size_t>(index);
+      bool seen = false;
+      for (unsigned t = 0; t < touchedCount; ++t) {
+        seen = seen || touched[t].index == idx;
+      }
+      if (!seen) {
+        touched[touchedCount++] = {idx, Get(regs_[idx].offset, regs_[idx].width)};
+      }
+    }
+    if (LockOf(at) != nullptr) {
+      continue;
+    }
+    const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
+    const uint8_t mask = write_mask_[at];
+    uint8_t next = static_cast<uint8_t>((value_[at] & ~mask) | (byte & mask));
+    next = static_cast<uint8_t>(next & ~(byte & w1c_mask_[at]));
+    value_[at] = next;
+  }
+  for (unsigned t = 0; t < touchedCount; ++t) {
+    const Reg &r = regs_[touched[t].index];
+    if (r.write) {
+      r.write(touched[t].before, Get(r.offset, r.width));
+    }
+  }
+}
+
+} // namespace sim

@@ -1,0 +1,65 @@
+#include "sim/devices/memory/flash.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+namespace sim {
+
+namespace {
+std::string Hex(uint64_t v) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
+  return text;
+}
+} // namespace
+
+FlashDevice::FlashDevice(Bus &bus)
+    : Device(bus, "flash"), bytes_(kSize, kErased),
+      region_(Region::Leaf(
+          this, "flash", kSize,
+          [this](uint64_t offset, unsigned width) {
+            uint64_t v = 0;
+            for (unsigned i = 0; i < width; ++i) {
+              v |= static_cast<uint64_t>(bytes_[offset + i]) << (8 * i);
+            }
+            return v;
+          },
+          [this](uint64_t, unsigned, uint64_t) {
+            ++rejected_writes_;
+            GuestError();
+          })) {
+  bus.MapFixed(Space::Memory, kBase, &region_);
+}
+
+void FlashDevice::Load(uint64_t base, const std::vector<uint8_t> &bytes, const std::string &name) {
+  if (bytes.empty() || base < kBase || base - kBase > kSize ||
+      bytes.size() > kSize - (base - kBase)) {
+    throw std::invalid_argument("volume " + name + " at " + Hex(base) + " (" +
+                                std::to_string(bytes.size()) +
+                                " bytes) does not lie within the flash, 0xFF000000 to 0xFFFFFFFF");
+  }
+  for (const Volume &v : volumes_) {
+    if (base < v.base + v.size && v.base < base + bytes.size()) {
+      throw std::invalid_argument("volume " + name + " at " + Hex(base) + " overlaps volume " +
+                                  v.name + " at " + Hex(v.base));
+    }
+  }
+  std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(base - kBase));
+  volumes_.push_back({base, bytes.size(), name});
+}
+
+FlashView FlashDevice::View() const {
+  return {[this](uint64_t address, unsigned width) {
+            uint64_t v = 0;
+            for (unsigned i = 0; i < width; ++i) {
+              const uint64_t a = address + i;
+              const uint8_t b = a >= kBase && a - kBase < kSize ? Byte(a) : kErased;
+              v |= static_cast<uint64_t>(b) << (8 * i);
+            }
+            return v;
+          },
+          kBase, kBase + kSize};
+}
+
+} // namespace sim

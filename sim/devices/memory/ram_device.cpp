@@ -1,0 +1,31 @@
+#include "sim/devices/memory/ram_device.h"
+
+#include <algorithm>
+
+namespace sim {
+
+RamDevice::RamDevice(Bus &bus, uint64_t size, std::string name, uint8_t fill)
+    : Device(bus, name), fill_(fill), bytes_(size, fill),
+      region_(Region::Leaf(
+          this, name, size,
+          [this](uint64_t offset, unsigned width) {
+            uint64_t v = 0;
+            for (unsigned i = 0; i < width; ++i) {
+              v |= static_cast<uint64_t>(bytes_[offset + i]) << (8 * i);
+            }
+            return v;
+          },
+          [this](uint64_t offset, unsigned width, uint64_t value) {
+            for (unsigned i = 0; i < width; ++i) {
+              bytes_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+            }
+          })) {}
+
+RamDevice::RamDevice(Bus &bus, uint64_t base, uint64_t size, std::string name, uint8_t fill)
+    : RamDevice(bus, size, std::move(name), fill) {
+  bus.MapFixed(Space::Memory, base, &region_);
+}
+
+void RamDevice::Reset() { std::fill(bytes_.begin(), bytes_.end(), fill_); }
+
+} // namespace sim

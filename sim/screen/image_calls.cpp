@@ -1,0 +1,88 @@
+#include "sim/screen/image_calls.h"
+
+#include "image/image_draw.h"
+
+namespace sim {
+
+namespace {
+ImageCallLog *current_log = nullptr;
+} // namespace
+
+std::string ImageCall::why_not() const {
+  if (!lookup.section) {
+    return lookup.why_not;
+  }
+  return placement.why_not;
+}
+
+ImageCallLog::ImageCallLog(Machine &machine, const FlashDevice &flash)
+    : machine_(machine), flash_(flash), previous_(current_log) {
+  current_log = this;
+}
+
+ImageCallLog::~ImageCallLog() {
+  if (current_log == this) {
+    current_log = previous_;
+  }
+}
+
+ImageCallLog *ImageCallLog::Current() { return current_log; }
+
+ImageCall ImageCallLog::Begin(const EFI_GUID &guid, uint32_t bottom, uint32_t left,
+                              uint32_t highPalette) {
+  ImageCall call;
+  call.guid = guid;
+  call.bottom_margin_in = bottom;
+  call.left_margin_in = left;
+  call.high_palette = highPalette;
+  call.lookup = LookUpImage(flash_, guid);
+  if (call.lookup.section) {
+    call.placement = PlaceBmp(call.lookup.bytes, bottom, left, highPalette);
+  }
+  call.lookup.bytes.clear();
+  const BusCounts &c = machine_.bus.Counts();
+  call.io_reads = c.io.reads;
+  call.io_writes = c.io.writes;
+  call.mmio_reads = c.mmio.reads;
+  call.mmio_writes = c.mmio.writes;
+  call.start_us = machine_.clock.NowUs();
+  return call;
+}
+
+void ImageCallLog::End(ImageCall call, uint32_t bottom, uint32_t left) {
+  const BusCounts &c = machine_.bus.Counts();
+  call.io_reads = c.io.reads - call.io_reads;
+  call.io_writes = c.io.writes - call.io_writes;
+  call.mmio_reads = c.mmio.reads - call.mmio_reads;
+  call.mmio_writes = c.mmio.writes - call.mmio_writes;
+  call.cost_us = machine_.clock.NowUs() - call.start_us;
+  call.bottom_margin_out = bottom;
+  call.left_margin_out = left;
+  calls_.push_back(std::move(call));
+}
+
+} // namespace sim
+
+// The module's calls arrive here when the executable is linked with --wrap on DrawImageFile's
+// (mangled) symbol; see kDrawImageFileSymbol in sim/CMakeLists.txt.
+EFI_STATUS RealDrawImageFile(
+    const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid, uint32_t *bottomMargin,
+    uint32_t *leftMargin,
+    uint32_t highPalette) asm("__real__Z13DrawImageFilePPK16EFI_PEI_SERVICESPK8EFI_GUIDPjS6_j");
+EFI_STATUS WrapDrawImageFile(
+    const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid, uint32_t *bottomMargin,
+    uint32_t *leftMargin,
+    uint32_t highPalette) asm("__wrap__Z13DrawImageFilePPK16EFI_PEI_SERVICESPK8EFI_GUIDPjS6_j");
+
+EFI_STATUS WrapDrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
+                             uint32_t *bottomMargin, uint32_t *leftMargin, uint32_t highPalette) {
+  sim::ImageCallLog *log = sim::ImageCallLog::Current();
+  if (log == nullptr || fileGuid == nullptr || bottomMargin == nullptr || leftMargin == nullptr) {
+    return RealDrawImageFile(peiServices, fileGuid, bottomMargin, leftMargin, highPalette);
+  }
+  sim::ImageCall call = log->Begin(*fileGuid, *bottomMargin, *leftMargin, highPalette);
+  const EFI_STATUS status =
+      RealDrawImageFile(peiServices, fileGuid, bottomMargin, leftMargin, highPalette);
+  log->End(std::move(call), *bottomMargin, *leftMargin);
+  return status;
+}
