@@ -7,6 +7,7 @@
 #include "sim/devices/memory/ram_device.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/pei_image.h"
+#include "sim/emu/smm_image.h"
 #include "sim/pei/pei_boot.h"
 
 namespace {
@@ -43,6 +44,23 @@ void DefaultImageBoot(benchmark::State &state) {
   state.counters["guest_errors"] = static_cast<double>(cpu.errors.size());
 }
 BENCHMARK(DefaultImageBoot)->Unit(benchmark::kMillisecond);
+
+// The default SMM load with DimmReportSmm.efi on the emulated 64-bit processor.
+void DefaultSmmImageLoad(benchmark::State &state) {
+  const sim::Scenario scenario = sim::DefaultScenario();
+  const std::vector<uint8_t> image = sim::emu::ReadImageFile(DIMM_REPORT_SMM_IMAGE);
+  sim::emu::CpuReport cpu;
+  for (auto _ : state) {
+    sim::SmmBoard board(scenario);
+    sim::emu::SmmImageRun run(board, image, DIMM_REPORT_SMM_IMAGE ".map");
+    run.Load();
+    cpu = run.Report();
+  }
+  state.counters["instructions"] = static_cast<double>(cpu.instructions);
+  state.counters["stack_bytes"] = static_cast<double>(cpu.stack_bytes);
+  state.counters["guest_errors"] = static_cast<double>(cpu.errors.size());
+}
+BENCHMARK(DefaultSmmImageLoad)->Unit(benchmark::kMillisecond);
 
 void FrameBufferByteWrites(benchmark::State &state) {
   sim::Machine machine;
