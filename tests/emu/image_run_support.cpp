@@ -101,12 +101,32 @@ std::string FirstDifference(const BootRecord &host, const BootRecord &image) {
 
 #include "dimmreport/driver_entry.h"
 #include "dimmreport/driver_state.h"
+#include "dimmreport/processor_topology.h"
 #include "sim/emu/smm_image.h"
 #include "sim/smm/smm_report.h"
 
 namespace emutest {
 
 namespace {
+std::string HexBytes(const void *bytes, size_t size) {
+  std::string hex;
+  for (size_t i = 0; i < size; ++i) {
+    char pair[3];
+    std::snprintf(pair, sizeof pair, "%02x", static_cast<const uint8_t *>(bytes)[i]);
+    hex += pair;
+  }
+  return hex;
+}
+
+// The driver's processor-topology results (module globals), beside the report.
+nlohmann::json Topology(const void *table, const void *cores, const void *logical) {
+  if (table == nullptr || cores == nullptr || logical == nullptr) {
+    return nullptr;
+  }
+  return {HexBytes(table, sizeof ProcessorTopologyTable), HexBytes(cores, sizeof(UINT32)),
+          HexBytes(logical, sizeof(UINT32))};
+}
+
 // Everything the sink received, arguments included, beside the report.
 nlohmann::json SinkCalls(const sim::SmmBoard &board) {
   nlohmann::json calls = nlohmann::json::array();
@@ -125,6 +145,7 @@ SmmRecord HostSmmLoad(const sim::Scenario &scenario) {
   board.machine.bus.SetTrace(nullptr);
   nlohmann::json report = sim::SmmReport(board, status, TscFrequency);
   report["sink_calls"] = SinkCalls(board);
+  report["topology"] = Topology(ProcessorTopologyTable, &MaxCoresPerPackage, &MaxLogicalPerPackage);
   return {report, std::move(log.accesses), std::nullopt};
 }
 
@@ -140,6 +161,9 @@ SmmRecord ImageSmmLoad(const sim::Scenario &scenario) {
   nlohmann::json report =
       sim::SmmReport(board, status, tsc ? *static_cast<const uint64_t *>(tsc) : 0);
   report["sink_calls"] = SinkCalls(board);
+  report["topology"] = Topology(run.Global("?ProcessorTopologyTable@@"),
+                                run.Global("?MaxCoresPerPackage@@"),
+                                run.Global("?MaxLogicalPerPackage@@"));
   return {report, std::move(log.accesses), run.Report()};
 }
 

@@ -58,8 +58,8 @@ std::string FirstDifference(const BootRecord &host, const BootRecord &image);
 
 namespace emutest {
 
-// An SMM load of DimmReportSmm, host build or image: the report (records included) and the device
-// accesses.
+// An SMM load of DimmReportSmm, host build or image: the report (records included), the driver's
+// processor topology, and the device accesses.
 struct SmmRecord {
   nlohmann::json report;
   std::vector<Access> accesses;
