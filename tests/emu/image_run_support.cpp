@@ -161,9 +161,9 @@ SmmRecord ImageSmmLoad(const sim::Scenario &scenario) {
   nlohmann::json report =
       sim::SmmReport(board, status, tsc ? *static_cast<const uint64_t *>(tsc) : 0);
   report["sink_calls"] = SinkCalls(board);
-  report["topology"] = Topology(run.Global("?ProcessorTopologyTable@@"),
-                                run.Global("?MaxCoresPerPackage@@"),
-                                run.Global("?MaxLogicalPerPackage@@"));
+  report["topology"] =
+      Topology(run.Global("?ProcessorTopologyTable@@"), run.Global("?MaxCoresPerPackage@@"),
+               run.Global("?MaxLogicalPerPackage@@"));
   return {report, std::move(log.accesses), run.Report()};
 }
 
