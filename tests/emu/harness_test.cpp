@@ -113,6 +113,13 @@ TEST_F(Ia32, ProcessorPrimitivesComeFromTheMachine) {
       nullptr);
   EXPECT_EQ(abi.Call(in, {}, none) & 0xFF, 0x5Au);
   EXPECT_EQ(port, 1u);
+  // SIDT, then the word below the IDT base: where a PEI core keeps its services pointer.
+  // sub esp, 8; sidt [esp]; mov eax, [esp+2]; mov eax, [eax-4]; add esp, 8; ret
+  const uint64_t services = Code(0xC0, {0x83, 0xEC, 0x08, 0x0F, 0x01, 0x0C, 0x24, 0x8B, 0x44, 0x24,
+                                        0x02, 0x8B, 0x40, 0xFC, 0x83, 0xC4, 0x08, 0xC3});
+  cpu.SetIdtr(kRam + 0x1000, 0x7FF);
+  cpu.WriteMemory(kRam + 0x1000 - 4, 0xFEF01234, 4);
+  EXPECT_EQ(abi.Call(services, {}, none), 0xFEF01234u);
   EXPECT_TRUE(cpu.Errors().empty());
 }
 
