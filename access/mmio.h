@@ -15,3 +15,7 @@ void MmioWrite64(uintptr_t address, uint64_t value);
 
 // Sets `count` bytes from `address` to `value`, in ascending address order.
 void MmioFill8(uintptr_t address, uintptr_t count, uint8_t value);
+// The same bytes, in ascending address order, with a quarter of the transactions: aligned 32-bit
+// stores, and single-byte stores only before the range's first and after its last 4-byte
+// boundary.
+void MmioFill8Wide(uintptr_t address, uintptr_t count, uint8_t value);

@@ -2,11 +2,16 @@
 // written, so a rejected image leaves palette, margins and frame buffer as they were, and no
 // read goes past the end of the file or write past the 800 x 600 frame buffer. Header
 // arithmetic is ordered so that no sum or product can wrap into a small value.
+//
+// The file is read once, in ascending order (headers, colour table, rows bottom first), through
+// a reader that fetches aligned dwords, and rows are stored four pixels at a time: a quarter of
+// the bus transactions of byte access, with the same bytes landing in the same places.
 #include "image/bmp_draw.h"
 
-#include "access/mmio.h"
 #include "image/bmp_format.h"
+#include "image/flash_reader.h"
 #include "image/palette_dac.h"
+#include "image/pixel_row_writer.h"
 #include "include/screen.h"
 
 namespace {
@@ -25,14 +30,14 @@ struct BmpHeader {
   UINT32 clrUsed;
 };
 
-BmpHeader ReadHeader(UINTN bmp) {
+BmpHeader ReadHeader(FlashReader &bmp) {
   BmpHeader h;
-  h.offBits = MmioRead32(bmp + kBmpOffBitsOffset);
-  h.width = MmioRead32(bmp + kBmpWidthOffset);
-  h.height = MmioRead32(bmp + kBmpHeightOffset);
-  h.bitCount = MmioRead16(bmp + kBmpBitCountOffset);
-  h.sizeImage = MmioRead32(bmp + kBmpSizeImageOffset);
-  h.clrUsed = MmioRead32(bmp + kBmpClrUsedOffset);
+  h.offBits = bmp.Read32(kBmpOffBitsOffset);
+  h.width = bmp.Read32(kBmpWidthOffset);
+  h.height = bmp.Read32(kBmpHeightOffset);
+  h.bitCount = bmp.Read16(kBmpBitCountOffset);
+  h.sizeImage = bmp.Read32(kBmpSizeImageOffset);
+  h.clrUsed = bmp.Read32(kBmpClrUsedOffset);
   return h;
 }
 
@@ -95,35 +100,39 @@ UINT32 ColourCount(const BmpHeader &h, UINT32 bmpLength) {
   return count < present ? count : present;
 }
 
-void LoadPalette(UINTN bmp, UINT32 count, UINT8 paletteBase) {
+// An entry's bytes are read in file order (blue, green, red) so that each dword is fetched once;
+// the DAC still takes red, green, blue.
+void LoadPalette(FlashReader &bmp, UINT32 count, UINT8 paletteBase) {
   for (UINT32 i = 0; i < count; ++i) {
-    const UINTN entry = bmp + kBmpColourTableOffset + i * kBmpColourEntrySize;
-    const UINT8 red = ConvertColourComponent(MmioRead8(entry + kBmpColourRed));
-    const UINT8 green = ConvertColourComponent(MmioRead8(entry + kBmpColourGreen));
-    const UINT8 blue = ConvertColourComponent(MmioRead8(entry + kBmpColourBlue));
-    WritePaletteEntry(static_cast<UINT8>(paletteBase + i), red, green, blue);
+    const UINT32 entry = kBmpColourTableOffset + i * kBmpColourEntrySize;
+    const UINT8 blue = bmp.Read8(entry + kBmpColourBlue);
+    const UINT8 green = bmp.Read8(entry + kBmpColourGreen);
+    const UINT8 red = bmp.Read8(entry + kBmpColourRed);
+    WritePaletteEntry(static_cast<UINT8>(paletteBase + i), ConvertColourComponent(red),
+                      ConvertColourComponent(green), ConvertColourComponent(blue));
   }
   WriteFixedPaletteEntries();
 }
 
-void DrawRows(UINTN bmp, const BmpHeader &h, UINTN frameBuffer, UINT32 left, UINT32 bottom,
+void DrawRows(FlashReader &bmp, const BmpHeader &h, UINTN frameBuffer, UINT32 left, UINT32 bottom,
               UINT8 paletteBase) {
   const UINT32 stride = RowStride(h);
-  UINTN source = bmp + h.offBits;
+  UINT32 source = h.offBits;
   for (UINT32 i = 0; i < h.height; ++i, source += stride) {
     const UINT32 row = kScreenHeight - 1 - bottom - i;
-    const UINTN destination = frameBuffer + static_cast<UINTN>(row) * kScreenPitch + left;
+    PixelRowWriter out(frameBuffer + static_cast<UINTN>(row) * kScreenPitch + left);
     for (UINT32 x = 0; x < h.width; ++x) {
       UINT8 index;
       if (h.bitCount == kEightBitsPerPixel) {
-        index = MmioRead8(source + x);
+        index = bmp.Read8(source + x);
       } else {
-        const UINT8 pair = MmioRead8(source + x / 2);
+        const UINT8 pair = bmp.Read8(source + x / 2);
         index = (x & 1) == 0 ? static_cast<UINT8>(pair >> kHighNibbleShift)
                              : static_cast<UINT8>(pair & kLowNibbleMask);
       }
-      MmioWrite8(destination + x, static_cast<UINT8>(index + paletteBase));
+      out.Put(static_cast<UINT8>(index + paletteBase));
     }
+    out.Finish();
   }
 }
 } // namespace
@@ -134,13 +143,14 @@ EFI_STATUS DrawBitmap(UINTN bmpAddress, UINT32 bmpLength, UINT32 sizeLimit, UINT
   if (bmpLength < 2) {
     return EFI_BAD_BUFFER_SIZE;
   }
-  if (MmioRead8(bmpAddress) != kBmpSignature0 || MmioRead8(bmpAddress + 1) != kBmpSignature1) {
+  FlashReader bmp(bmpAddress, bmpLength);
+  if (bmp.Read8(0) != kBmpSignature0 || bmp.Read8(1) != kBmpSignature1) {
     return EFI_UNSUPPORTED;
   }
   if (bmpLength < kBmpHeadersSize) {
     return EFI_BAD_BUFFER_SIZE;
   }
-  const BmpHeader h = ReadHeader(bmpAddress);
+  const BmpHeader h = ReadHeader(bmp);
   if (width != nullptr) {
     *width = h.width;
   }
@@ -158,7 +168,7 @@ EFI_STATUS DrawBitmap(UINTN bmpAddress, UINT32 bmpLength, UINT32 sizeLimit, UINT
   }
 
   const UINT8 paletteBase = highPalette == kHighPaletteFlag ? kHighPaletteBase : 0;
-  LoadPalette(bmpAddress, ColourCount(h, bmpLength), paletteBase);
+  LoadPalette(bmp, ColourCount(h, bmpLength), paletteBase);
   if (*leftMargin == 0) {
     *leftMargin = CentredLeft(h.width);
   }
@@ -166,7 +176,7 @@ EFI_STATUS DrawBitmap(UINTN bmpAddress, UINT32 bmpLength, UINT32 sizeLimit, UINT
     *bottomMargin = CentredBottom(h.height);
   }
   if (DrawsPixels(h.bitCount)) {
-    DrawRows(bmpAddress, h, frameBuffer, *leftMargin, *bottomMargin, paletteBase);
+    DrawRows(bmp, h, frameBuffer, *leftMargin, *bottomMargin, paletteBase);
   }
   return EFI_SUCCESS;
 }

@@ -1,6 +1,7 @@
 // Finding a BMP file by its file name GUID in the firmware volumes of the top 16 MiB of flash
 // and drawing it. Flash is read through the access layer only; files and sections are found by
-// the PEI core's FFS services.
+// the PEI core's FFS services. Header fields and names are read through FlashReader, a dword at a
+// time.
 //
 // Volumes are looked for on 64 KiB boundaries from 0xFF000000 up to, not including, 0xFFFF0000;
 // a candidate needs only the "_FVH" signature and a length below 16 MiB. The first file with the
@@ -9,6 +10,7 @@
 
 #include "access/mmio.h"
 #include "image/bmp_draw.h"
+#include "image/flash_reader.h"
 #include "include/screen.h"
 #include "uefi/pi_firmware_volume.h"
 
@@ -21,29 +23,35 @@ constexpr UINT64 kVolumeSizeLimit = 0x1000000;
 constexpr UINT64 kAddressSpaceEnd = 0x100000000ull;
 
 // Size fields of FFS headers, in the published byte positions.
-constexpr UINTN kFileAttributesOffset = 19;
-constexpr UINTN kFileSizeOffset = 20;
+constexpr UINT32 kFileAttributesOffset = 19;
+constexpr UINT32 kFileSizeOffset = 20;
 constexpr UINTN kFileExtendedSizeOffset = 24;
-constexpr UINTN kSectionTypeOffset = 3;
-constexpr UINTN kSectionExtendedSizeOffset = 4;
+constexpr UINT32 kSectionTypeOffset = 3;
+constexpr UINT32 kSectionExtendedSizeOffset = 4;
 
 struct Span {
   UINT64 start;
   UINT64 end; // exclusive
 };
 
-UINT32 ReadSize24(UINTN address) {
-  return MmioRead8(address) | static_cast<UINT32>(MmioRead8(address + 1)) << 8 |
-         static_cast<UINT32>(MmioRead8(address + 2)) << 16;
+constexpr unsigned kBitsPerByte = 8;
+
+UINT32 ReadSize24(FlashReader &header, UINT32 offset) {
+  return header.Read16(offset) | static_cast<UINT32>(header.Read8(offset + 2))
+                                     << (2 * kBitsPerByte);
 }
 
-bool IsVolumeCandidate(UINT64 address) {
-  return MmioRead32(static_cast<UINTN>(address + kFvSignatureOffset)) == EFI_FVH_SIGNATURE &&
-         MmioRead64(static_cast<UINTN>(address + kFvLengthOffset)) < kVolumeSizeLimit;
+// A volume header's signature and a length below the limit; the length is handed back.
+bool IsVolumeCandidate(UINT64 address, UINT64 *length) {
+  if (MmioRead32(static_cast<UINTN>(address + kFvSignatureOffset)) != EFI_FVH_SIGNATURE) {
+    return false;
+  }
+  *length = MmioRead64(static_cast<UINTN>(address + kFvLengthOffset));
+  return *length < kVolumeSizeLimit;
 }
 
-Span VolumeSpan(UINT64 volume) {
-  const UINT64 end = volume + MmioRead64(static_cast<UINTN>(volume + kFvLengthOffset));
+Span VolumeSpan(UINT64 volume, UINT64 length) {
+  const UINT64 end = volume + length;
   return {volume, end < kAddressSpaceEnd ? end : kAddressSpaceEnd};
 }
 
@@ -53,8 +61,9 @@ bool Contains(const Span &span, UINT64 address, UINT64 size) {
 
 bool NameMatches(UINTN file, const EFI_GUID *fileGuid) {
   const UINT8 *wanted = reinterpret_cast<const UINT8 *>(fileGuid);
-  for (UINTN i = 0; i < sizeof(EFI_GUID); ++i) {
-    if (MmioRead8(file + i) != wanted[i]) {
+  FlashReader name(file, sizeof(EFI_GUID));
+  for (UINT32 i = 0; i < sizeof(EFI_GUID); ++i) {
+    if (name.Read8(i) != wanted[i]) {
       return false;
     }
   }
@@ -66,9 +75,11 @@ Span FileSpan(const Span &volume, UINTN file) {
   if (!Contains(volume, file, sizeof(EFI_FFS_FILE_HEADER))) {
     return {0, 0};
   }
-  UINT64 size = ReadSize24(file + kFileSizeOffset);
+  FlashReader fields(file, sizeof(EFI_FFS_FILE_HEADER));
+  const UINT8 attributes = fields.Read8(kFileAttributesOffset);
+  UINT64 size = ReadSize24(fields, kFileSizeOffset);
   UINT64 header = sizeof(EFI_FFS_FILE_HEADER);
-  if ((MmioRead8(file + kFileAttributesOffset) & FFS_ATTRIB_LARGE_FILE) != 0) {
+  if ((attributes & FFS_ATTRIB_LARGE_FILE) != 0) {
     if (!Contains(volume, file, sizeof(EFI_FFS_FILE_HEADER2))) {
       return {0, 0};
     }
@@ -90,19 +101,21 @@ UINT32 RawSectionLength(const Span &fileData, UINTN data) {
     return 0;
   }
   UINT64 sectionStart = at - sizeof(EFI_COMMON_SECTION_HEADER);
-  UINT64 size = ReadSize24(static_cast<UINTN>(sectionStart));
-  UINT8 type = MmioRead8(static_cast<UINTN>(sectionStart + kSectionTypeOffset));
+  FlashReader common(static_cast<UINTN>(sectionStart), sizeof(EFI_COMMON_SECTION_HEADER));
+  UINT64 size = ReadSize24(common, 0);
+  UINT8 type = common.Read8(kSectionTypeOffset);
   if (size == kFfsSize24Max || type != EFI_SECTION_RAW) {
     // Perhaps the large form, whose 32-bit size sits between the common header and the data.
     if (at < fileData.start + sizeof(EFI_COMMON_SECTION_HEADER2)) {
       return 0;
     }
     sectionStart = at - sizeof(EFI_COMMON_SECTION_HEADER2);
-    type = MmioRead8(static_cast<UINTN>(sectionStart + kSectionTypeOffset));
-    if (ReadSize24(static_cast<UINTN>(sectionStart)) != kFfsSize24Max || type != EFI_SECTION_RAW) {
+    FlashReader large(static_cast<UINTN>(sectionStart), sizeof(EFI_COMMON_SECTION_HEADER2));
+    type = large.Read8(kSectionTypeOffset);
+    if (ReadSize24(large, 0) != kFfsSize24Max || type != EFI_SECTION_RAW) {
       return 0;
     }
-    size = MmioRead32(static_cast<UINTN>(sectionStart + kSectionExtendedSizeOffset));
+    size = large.Read32(kSectionExtendedSizeOffset);
   }
   const UINT64 header = at - sectionStart;
   if (size < header) {
@@ -132,10 +145,11 @@ void DrawFoundFile(const EFI_PEI_SERVICES **peiServices, const Span &volume,
 EFI_STATUS DrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
                          uint32_t *bottomMargin, uint32_t *leftMargin, uint32_t highPalette) {
   for (UINT64 address = kScanFirst; address < kScanEnd; address += kScanStep) {
-    if (!IsVolumeCandidate(address)) {
+    UINT64 length = 0;
+    if (!IsVolumeCandidate(address, &length)) {
       continue;
     }
-    const Span volume = VolumeSpan(address);
+    const Span volume = VolumeSpan(address, length);
     EFI_PEI_FV_HANDLE volumeHandle =
         reinterpret_cast<EFI_PEI_FV_HANDLE>(static_cast<UINTN>(address));
     EFI_PEI_FILE_HANDLE file = nullptr;

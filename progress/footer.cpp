@@ -1,17 +1,15 @@
 #include "progress/footer.h"
 
 #include "image/image_draw.h"
-#include "include/module_global.h"
 #include "progress/address_strap.h"
+#include "progress/module_state.h"
 #include "progress/progress_guids.h"
 #include "progress/screen_layout.h"
-
-MODULE_GLOBAL UINT8 BmcAddressShown = 0;
 
 EFI_STATUS DrawFooterImage(const EFI_PEI_SERVICES **peiServices) {
   UINT32 bottomMargin = kFooterBottomMargin;
   UINT32 leftMargin = kFooterLeftMargin;
-  if (BmcAddressShown != 0 || ReadAddressStrap()) {
+  if (LoadModuleState(peiServices).BmcAddressShown != 0 || ReadAddressStrap()) {
     bottomMargin = kFooterRaisedBottomMargin;
   }
   DrawImageFile(peiServices, &FooterImageGuid, &bottomMargin, &leftMargin, kHighPalette);

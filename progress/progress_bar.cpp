@@ -16,7 +16,7 @@ void FillProgressRows(uintptr_t frameBuffer, UINT32 width, UINT8 index) {
     return;
   }
   for (UINT32 row = kProgressTopRow; row < kProgressTopRow + kProgressRows; ++row) {
-    MmioFill8(frameBuffer + row * kScreenPitch, width, index);
+    MmioFill8Wide(frameBuffer + row * kScreenPitch, width, index);
   }
 }
 } // namespace

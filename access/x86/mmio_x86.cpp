@@ -3,6 +3,10 @@
 #include "access/mmio.h"
 
 namespace {
+constexpr uintptr_t kDwordAlignMask = 3;
+// Multiplying a byte by this repeats it in each byte of a dword.
+constexpr uint32_t kEveryByteLane = 0x01010101;
+
 template <typename T>
 T Load(uintptr_t address) {
   return *reinterpret_cast<volatile T *>(address);
@@ -50,5 +54,19 @@ void MmioWrite64(uintptr_t address, uint64_t value) {
 void MmioFill8(uintptr_t address, uintptr_t count, uint8_t value) {
   for (uintptr_t i = 0; i < count; ++i) {
     Store(address + i, value);
+  }
+}
+
+void MmioFill8Wide(uintptr_t address, uintptr_t count, uint8_t value) {
+  const uint32_t lanes = value * kEveryByteLane;
+  while (count != 0) {
+    if ((address & kDwordAlignMask) == 0 && count >= sizeof(uint32_t)) {
+      Store(address, lanes);
+      address += sizeof(uint32_t);
+      count -= sizeof(uint32_t);
+    } else {
+      Store(address++, value);
+      --count;
+    }
   }
 }

@@ -6,6 +6,9 @@ using sim::Machine;
 using sim::Space;
 
 namespace {
+constexpr uintptr_t kDwordAlignMask = 3;
+constexpr uint32_t kEveryByteLane = 0x01010101; // a byte repeated in each lane of a dword
+
 uint64_t Read(uintptr_t address, unsigned width) {
   return Machine::Current().bus.Read(Space::Memory, address, width);
 }
@@ -26,5 +29,17 @@ void MmioWrite64(uintptr_t address, uint64_t value) { Write(address, 8, value); 
 void MmioFill8(uintptr_t address, uintptr_t count, uint8_t value) {
   for (uintptr_t i = 0; i < count; ++i) {
     Write(address + i, 1, value);
+  }
+}
+
+void MmioFill8Wide(uintptr_t address, uintptr_t count, uint8_t value) {
+  for (; count != 0 && (address & kDwordAlignMask) != 0; --count, ++address) {
+    Write(address, 1, value);
+  }
+  for (; count >= 4; count -= 4, address += 4) {
+    Write(address, 4, value * kEveryByteLane);
+  }
+  for (; count != 0; --count, ++address) {
+    Write(address, 1, value);
   }
 }

@@ -17,10 +17,19 @@ ScenarioError::ScenarioError(const std::string &f, const std::string &k, const s
 namespace {
 // Default PCI Express configuration base (token 5) of the board.
 constexpr uint64_t kDefaultPciExpressBase = 0x80000000;
+constexpr uint64_t kConfigSpaceSize = 0x10000000;
+constexpr uint64_t kHighestConfigBase = 0xE0000000;
 
-const std::set<std::string> kKnownKeys = {
-    "boot_mode",    "events", "preinstalled", "cost_model",    "pcd",
-    "hob_capacity", "flash",  "smm",          "temp_ram_size", "image_volume_base"};
+// Keys of the board's hardware ("display", "pch", "bmc", "flash", "smm") are parsed by the
+// assemblies of the models they configure, those of image runs ("temp_ram_size",
+// "image_volume_base") by the image harness.
+const std::set<std::string> kKnownKeys = {"boot_mode",     "events",
+                                          "preinstalled",  "cost_model",
+                                          "pcd",           "host",
+                                          "hob_capacity",  "flash",
+                                          "smm",           "display",
+                                          "pch",           "bmc",
+                                          "temp_ram_size", "image_volume_base"};
 
 std::vector<std::string> PpiNames(const json &value, const std::string &source,
                                   const std::string &key) {
@@ -154,6 +163,27 @@ Scenario ParseScenario(const json &doc, const std::string &source,
     for (const auto &[token, value] : p.items()) {
       const uint64_t t = ScenarioNumber(json(token), source, "pcd." + token);
       s.pcd[t] = ScenarioNumber(value, source, "pcd." + token);
+    }
+  }
+  if (doc.contains("host")) {
+    const json &h = doc["host"];
+    if (!h.is_object()) {
+      throw ScenarioError(source, "host", "an object with config_base");
+    }
+    for (const auto &[key, value] : h.items()) {
+      if (key != "config_base") {
+        throw ScenarioError(source, "host." + key, "config_base");
+      }
+      const uint64_t base = ScenarioNumber(value, source, "host.config_base");
+      // 256 MiB of configuration space, aligned, below the flash and the PCH's private space.
+      if (base % kConfigSpaceSize != 0 || base > kHighestConfigBase) {
+        throw ScenarioError(source, "host.config_base",
+                            "a multiple of 0x10000000 from 0 to 0xE0000000");
+      }
+      s.config_base = base;
+    }
+    if (!(doc.contains("pcd") && doc["pcd"].is_object() && doc["pcd"].contains("5"))) {
+      s.pcd[5] = s.config_base; // the platform publishes the base it decodes
     }
   }
   if (doc.contains("hob_capacity")) {

@@ -5,6 +5,8 @@
 //   preinstalled PPIs installed before the module is loaded
 //   cost_model   {"io_us", "mmio_read_us", "mmio_write_us"}: virtual time per bus access
 //   pcd          {"<token>": value}: PCD values by token number (numbers or "0x..." strings)
+//   host         {"config_base"}: where the host decodes PCI configuration space (ECAM);
+//                PCD token 5 follows it unless the scenario sets token 5 itself
 //   hob_capacity bytes of HOB memory
 // Hardware keys ("flash", "smm", and "temp_ram_size" and "image_volume_base" of image runs) are
 // parsed by the models they configure, from `raw`.
@@ -37,6 +39,7 @@ struct Scenario {
   std::vector<std::string> preinstalled;
   CostModel cost;
   std::map<uint64_t, uint64_t> pcd;
+  uint64_t config_base = 0x80000000;
   size_t hob_capacity = 64 * 1024;
   nlohmann::json raw = nlohmann::json::object();
 };

@@ -1,4 +1,4 @@
-// The board a PEI boot runs on: the machine, the display memory and palette DAC the boot screen
+// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory and palette DAC the boot screen
 // is drawn into, the boot flash with the scenario's firmware volumes, and the PEI core. Built
 // from a scenario; a flash key that cannot be used throws ScenarioError.
 #pragma once
@@ -12,6 +12,7 @@
 #include "sim/core/scenario.h"
 #include "sim/devices/memory/flash.h"
 #include "sim/devices/memory/ram_device.h"
+#include "sim/devices/pci/pci_host.h"
 #include "sim/devices/vga/vga_dac.h"
 #include "sim/pei/pei_core.h"
 #include "sim/screen/image_calls.h"
@@ -32,6 +33,7 @@ public:
 
   const Scenario scenario;
   Machine machine;
+  PciHost pci{machine.bus, scenario.config_base};
   // Until the display controller is modelled, the frame buffer is plain memory at its fixed
   // address and the palette a stand-alone DAC.
   RamDevice frame_buffer{machine.bus, kFrameBufferBase, kFrameBufferSize, "frame-buffer"};

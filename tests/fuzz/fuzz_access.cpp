@@ -14,6 +14,7 @@ size_t window_size = 0;
 uint8_t frame_buffer[kFrameBufferSize];
 size_t fb_writes = 0;
 size_t dac_writes = 0;
+std::vector<uint32_t> dac_log;
 
 [[noreturn]] void Fail(const char *what, uint64_t address, unsigned width) {
   std::fprintf(stderr, "fuzz: %s at 0x%llx, %u bytes\n", what,
@@ -50,9 +51,14 @@ void SetReadableWindow(uint64_t base, const uint8_t *bytes, size_t size) {
   window = bytes;
   window_size = size;
 }
-void ResetCounters() { fb_writes = dac_writes = 0; }
+void ResetCounters() {
+  fb_writes = dac_writes = 0;
+  dac_log.clear();
+}
 size_t FrameBufferWrites() { return fb_writes; }
 size_t DacWrites() { return dac_writes; }
+uint8_t *FrameBuffer() { return frame_buffer; }
+const std::vector<uint32_t> &DacLog() { return dac_log; }
 
 } // namespace fuzz
 
@@ -69,6 +75,17 @@ void MmioFill8(uintptr_t a, uintptr_t count, uint8_t v) {
     fuzz::Write(a + i, 1, v);
   }
 }
+void MmioFill8Wide(uintptr_t a, uintptr_t count, uint8_t v) {
+  for (; count != 0 && (a & 3) != 0; --count, ++a) {
+    fuzz::Write(a, 1, v);
+  }
+  for (; count >= 4; count -= 4, a += 4) {
+    fuzz::Write(a, 4, v * 0x01010101u);
+  }
+  for (; count != 0; --count, ++a) {
+    fuzz::Write(a, 1, v);
+  }
+}
 
 uint8_t IoRead8(uint16_t port) {
   if (port != 0x3C4) {
@@ -76,11 +93,12 @@ uint8_t IoRead8(uint16_t port) {
   }
   return 0xFF;
 }
-void IoWrite8(uint16_t port, uint8_t) {
+void IoWrite8(uint16_t port, uint8_t value) {
   if (port != 0x3C8 && port != 0x3C9) {
     fuzz::Fail("unexpected port write", port, 1);
   }
   ++fuzz::dac_writes;
+  fuzz::dac_log.push_back(static_cast<uint32_t>(port) << 8 | value);
 }
 uint16_t IoRead16(uint16_t port) { fuzz::Fail("unexpected port read", port, 2); }
 uint32_t IoRead32(uint16_t port) { fuzz::Fail("unexpected port read", port, 4); }

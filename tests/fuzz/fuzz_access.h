@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace fuzz {
 
@@ -15,5 +16,8 @@ void SetReadableWindow(uint64_t base, const uint8_t *bytes, size_t size);
 void ResetCounters();
 size_t FrameBufferWrites();
 size_t DacWrites();
+// The frame buffer's bytes, and every DAC port write since ResetCounters (port << 8 | value).
+uint8_t *FrameBuffer();
+const std::vector<uint32_t> &DacLog();
 
 } // namespace fuzz

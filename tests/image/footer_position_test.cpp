@@ -2,6 +2,7 @@
 // the strap reading high and no address shown, 562 once the address line is shown.
 #include "progress/callbacks.h"
 #include "progress/footer.h"
+#include "progress/module_state.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/screen/image_roles.h"
 #include "tests/image/image_support.h"
@@ -10,9 +11,11 @@ namespace {
 
 int BottomRowOfFooter(bool addressShown) {
   sim::PeiBoard board(sim::DefaultScenario());
-  BmcAddressShown = addressShown ? 1 : 0;
+  board.machine.cpu.SetPeiServicesSlot(reinterpret_cast<uintptr_t>(board.core.Services()));
+  ModuleState state{};
+  state.BmcAddressShown = addressShown ? 1 : 0;
+  EXPECT_EQ(StoreModuleState(board.core.Services(), state), EFI_SUCCESS);
   EXPECT_EQ(DrawFooterImage(board.core.Services()), EFI_SUCCESS);
-  BmcAddressShown = 0;
   int bottom = -1;
   for (int y = 0; y < 600; ++y) {
     for (int x = 600; x < 800; ++x) {

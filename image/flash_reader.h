@@ -1,0 +1,31 @@
+// Reading a file held in flash in aligned 32-bit units. Every flash read is one transaction of
+// the SPI flash controller whatever its width, so bytes are served from the last aligned dword
+// fetched: a file read in ascending order costs one read per four bytes.
+//
+// A dword that reaches outside the file is never fetched; the file's bytes in it are read one at
+// a time, so no read leaves the file. Flash does not change while it is read, so a kept dword
+// stays valid.
+#pragma once
+
+#include "uefi/uefi_base.h"
+
+class FlashReader {
+public:
+  // The file of `length` bytes at `start`.
+  FlashReader(UINTN start, UINT32 length) : start_(start), length_(length) {}
+
+  // Little-endian values at `offset` bytes from the file's start. Bytes at or past the file's
+  // end are not read and come back as erased flash (0xFF).
+  UINT8 Read8(UINT32 offset);
+  UINT16 Read16(UINT32 offset) { return static_cast<UINT16>(ReadLittleEndian(offset, 2)); }
+  UINT32 Read32(UINT32 offset) { return ReadLittleEndian(offset, 4); }
+
+private:
+  UINT32 ReadLittleEndian(UINT32 offset, UINT32 bytes);
+
+  UINTN start_;
+  UINT32 length_;
+  UINTN kept_address_ = 0; // aligned address of the dword in kept_, when have_kept_
+  UINT32 kept_ = 0;
+  bool have_kept_ = false;
+};
