@@ -4,7 +4,8 @@
 // flash or display key that cannot be used throws ScenarioError.
 #pragma once
 
-#include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "include/screen.h"
@@ -22,7 +23,9 @@ namespace sim {
 
 class PeiBoard {
 public:
-  explicit PeiBoard(const Scenario &scenario);
+  // Makes the core's binding for an image run; without one the board runs the host build.
+  using BindingFactory = std::function<std::unique_ptr<PeiCoreBinding>(PeiBoard &)>;
+  explicit PeiBoard(const Scenario &scenario, const BindingFactory &binding = {});
 
   // Installs, as another platform component would, the PPI a scenario names.
   void InstallPlatformPpi(const std::string &name);
@@ -34,12 +37,12 @@ public:
   PciHost pci{machine.bus, scenario.config_base};
   DisplayHardware display{machine, pci, ParseDisplayConfig(scenario)};
   FlashDevice flash{machine.bus};
+  std::unique_ptr<PeiCoreBinding> binding; // an image run's, or null
   PeiCore core;
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
 
 private:
-  std::deque<EFI_PEI_PPI_DESCRIPTOR> descriptors_; // stable addresses for installed PPIs
-  IPMI_TRANSPORT_PPI ipmi_{};
+  uint64_t ipmi_ = 0;              // the IPMI transport PPI, in the core's memory
   uint64_t trigger_interface_ = 0; // what trigger PPIs point at; no component reads it
 };
 
