@@ -1,6 +1,7 @@
-// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory and palette DAC the boot screen
-// is drawn into, the boot flash with the scenario's firmware volumes, and the PEI core. Built
-// from a scenario; a flash key that cannot be used throws ScenarioError.
+// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory
+// and palette DAC the boot screen is drawn into, the boot flash with the scenario's firmware
+// volumes, and the PEI core. Built from a scenario; a flash key that cannot be used throws
+// ScenarioError.
 #pragma once
 
 #include <deque>
@@ -14,9 +15,9 @@
 #include "sim/devices/pci/pci_host.h"
 #include "sim/devices/vga/vga_dac.h"
 #include "sim/pei/pei_core.h"
+#include "sim/pei/platform_hardware.h"
 #include "sim/screen/image_calls.h"
 #include "sim/screen/screenshot.h"
-#include "uefi/ppi/ipmi_transport.h"
 
 namespace sim {
 
@@ -37,11 +38,11 @@ public:
   VgaDac dac{machine.bus};
   FlashDevice flash{machine.bus};
   PeiCore core;
+  PlatformHardware platform{machine, pci, core, scenario}; // PCH, BMC, segment table
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
 
 private:
   std::deque<EFI_PEI_PPI_DESCRIPTOR> descriptors_; // stable addresses for installed PPIs
-  IPMI_TRANSPORT_PPI ipmi_{};
   uint64_t trigger_interface_ = 0; // what trigger PPIs point at; no component reads it
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sim/pei/platform_report.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim {
@@ -65,7 +66,7 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
   for (const auto &[name, count] : board.core.ServiceCalls()) {
     calls[name] = count;
   }
-  return {
+  json report = {
       {"boot_mode", BootModeName(board.scenario.boot_mode)},
       {"scenario", board.scenario.source},
       {"entry_status", result.entry_status},
@@ -84,6 +85,8 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
       {"images", images},
       {"virtual_time_us", board.machine.clock.NowUs()},
   };
+  report.update(PlatformReport(board.platform));
+  return report;
 }
 
 } // namespace sim

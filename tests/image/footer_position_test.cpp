@@ -2,7 +2,7 @@
 // the strap reading high and no address shown, 562 once the address line is shown.
 #include "progress/callbacks.h"
 #include "progress/footer.h"
-#include "progress/module_state.h"
+#include "platform/module_state.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/screen/image_roles.h"
 #include "tests/image/image_support.h"
