@@ -1,7 +1,6 @@
-// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory
-// and palette DAC the boot screen is drawn into, the boot flash with the scenario's firmware
-// volumes, and the PEI core. Built from a scenario; a flash key that cannot be used throws
-// ScenarioError.
+// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory and palette DAC the boot screen
+// is drawn into, the boot flash with the scenario's firmware volumes, and the PEI core. Built
+// from a scenario; a flash key that cannot be used throws ScenarioError.
 #pragma once
 
 #include <deque>
