@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "platform/gpio.h"
-#include "platform/pch_family.h"
 #include "platform/module_state.h"
-#include "sim/devices/memory/ram_device.h"
+#include "platform/pch_family.h"
 #include "sim/core/machine.h"
+#include "sim/devices/memory/ram_device.h"
 #include "sim/pei/pei_core.h"
 
 namespace {
