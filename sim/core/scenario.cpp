@@ -21,10 +21,15 @@ constexpr uint64_t kConfigSpaceSize = 0x10000000;
 constexpr uint64_t kHighestConfigBase = 0xE0000000;
 
 // Keys of the board's hardware ("display", "pch", "bmc", "flash", "smm") are parsed by the
-// assemblies of the models they configure.
-const std::set<std::string> kKnownKeys = {"boot_mode", "events",  "preinstalled", "cost_model",
-                                          "pcd",       "host",    "hob_capacity", "flash",
-                                          "smm",       "display", "pch",          "bmc"};
+// assemblies of the models they configure, those of image runs ("temp_ram_size",
+// "image_volume_base") by the image harness.
+const std::set<std::string> kKnownKeys = {"boot_mode",     "events",
+                                          "preinstalled",  "cost_model",
+                                          "pcd",           "host",
+                                          "hob_capacity",  "flash",
+                                          "smm",           "display",
+                                          "pch",           "bmc",
+                                          "temp_ram_size", "image_volume_base"};
 
 std::vector<std::string> PpiNames(const json &value, const std::string &source,
                                   const std::string &key) {

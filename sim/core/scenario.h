@@ -10,7 +10,8 @@
 //   host         {"config_base"}: where the host decodes PCI configuration space (ECAM);
 //                PCD token 5 follows it unless the scenario sets token 5 itself
 //   hob_capacity bytes of HOB memory
-// Hardware keys ("flash", "smm") are parsed by the models they configure, from `raw`.
+// Hardware keys ("flash", "smm", and "temp_ram_size" and "image_volume_base" of image runs) are
+// parsed by the models they configure, from `raw`.
 #pragma once
 
 #include <cstdint>

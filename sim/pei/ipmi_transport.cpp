@@ -14,6 +14,18 @@ IpmiTransport::IpmiTransport(Bmc &bmc) : bmc_(bmc) {
   block_.owner = this;
 }
 
+IpmiResponse IpmiTransport::Answer(const IpmiRequest &request) {
+  Bmc::Answer answer = bmc_.Exchange(request.net_function, request.lun, request.command,
+                                     request.data.data(), request.data.size());
+  if (answer.completion != Bmc::kCcOk) {
+    return {EFI_DEVICE_ERROR, {}};
+  }
+  if (answer.data.size() > request.response_capacity) {
+    return {EFI_BUFFER_TOO_SMALL, {}};
+  }
+  return {EFI_SUCCESS, std::move(answer.data)};
+}
+
 EFI_STATUS EFIAPI IpmiTransport::Submit(IPMI_TRANSPORT_PPI *self, UINT8 netFn, UINT8 lun,
                                         UINT8 command, UINT8 *request, UINT32 requestSize,
                                         UINT8 *response, UINT8 *responseSize) {
@@ -21,21 +33,22 @@ EFI_STATUS EFIAPI IpmiTransport::Submit(IPMI_TRANSPORT_PPI *self, UINT8 netFn, U
     return EFI_INVALID_PARAMETER;
   }
   IpmiTransport &t = *reinterpret_cast<Block *>(self)->owner;
-  const Bmc::Answer answer = t.bmc_.Exchange(netFn, lun, command, request, requestSize);
-  if (answer.completion != Bmc::kCcOk) {
-    *responseSize = 0;
-    return EFI_DEVICE_ERROR;
+  IpmiRequest r{netFn, lun, command, {}, *responseSize};
+  if (requestSize != 0) {
+    r.data.assign(request, request + requestSize);
   }
-  const size_t capacity = *responseSize;
-  const size_t copied = answer.data.size() < capacity ? answer.data.size() : capacity;
-  if (copied != 0 && response == nullptr) {
-    return EFI_INVALID_PARAMETER;
+  const IpmiResponse answer = t.Answer(r);
+  if (EFI_ERROR(answer.status)) {
+    return answer.status;
   }
-  if (copied != 0) {
-    std::memcpy(response, answer.data.data(), copied);
+  if (!answer.data.empty()) {
+    if (response == nullptr) {
+      return EFI_INVALID_PARAMETER;
+    }
+    std::memcpy(response, answer.data.data(), answer.data.size());
   }
-  *responseSize = static_cast<UINT8>(copied);
-  return answer.data.size() > capacity ? EFI_BUFFER_TOO_SMALL : EFI_SUCCESS;
+  *responseSize = static_cast<UINT8>(answer.data.size());
+  return EFI_SUCCESS;
 }
 
 } // namespace sim

@@ -7,12 +7,18 @@
 
 namespace sim {
 
-PeiBoard::PeiBoard(const Scenario &s) : scenario(s), core(machine, s.boot_mode, s.hob_capacity) {
+PeiBoard::PeiBoard(const Scenario &s, const BindingFactory &makeBinding)
+    : scenario(s), binding(makeBinding ? makeBinding(*this) : nullptr),
+      core(machine, s.boot_mode, s.hob_capacity, binding.get()) {
   machine.bus.SetCostModel(s.cost);
   LoadFlashVolumes(scenario, flash);
   for (const auto &[token, value] : s.pcd) {
     core.SetPcd(token, value);
   }
+  // The transport's commands go to the BMC model.
+  ipmi_ = core.PlaceIpmiTransportPpi();
+  core.ipmi = [this](const IpmiRequest &request) { return platform.ipmi.Answer(request); };
+  trigger_interface_ = core.Binding().Allocate(sizeof(uint64_t));
 }
 
 void PeiBoard::InstallPlatformPpi(const std::string &name) {
@@ -20,11 +26,8 @@ void PeiBoard::InstallPlatformPpi(const std::string &name) {
   if (guid == nullptr) {
     throw std::invalid_argument("unknown platform PPI " + name);
   }
-  const VOID *ppi = name == "IpmiTransport" ? static_cast<const VOID *>(platform.IpmiTransportPpi())
-                                            : &trigger_interface_;
-  descriptors_.push_back(
-      {EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST, guid, ppi});
-  core.InstallPpi(&descriptors_.back());
+  const uint64_t ppi = name == "IpmiTransport" ? ipmi_ : trigger_interface_;
+  core.InstallPpiAt(core.PlacePpiDescriptor(*guid, ppi));
 }
 
 ScreenView PeiBoard::Screen() const {

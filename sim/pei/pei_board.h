@@ -1,9 +1,11 @@
-// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory and palette DAC the boot screen
-// is drawn into, the boot flash with the scenario's firmware volumes, and the PEI core. Built
-// from a scenario; a flash key that cannot be used throws ScenarioError.
+// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory
+// and palette DAC the boot screen is drawn into, the boot flash with the scenario's firmware
+// volumes, the PEI core, and the platform around the display (PCH, BMC, segment table). Built
+// from a scenario; a key that cannot be used throws ScenarioError.
 #pragma once
 
-#include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "include/screen.h"
@@ -22,7 +24,9 @@ namespace sim {
 
 class PeiBoard {
 public:
-  explicit PeiBoard(const Scenario &scenario);
+  // Makes the core's binding for an image run; without one the board runs the host build.
+  using BindingFactory = std::function<std::unique_ptr<PeiCoreBinding>(PeiBoard &)>;
+  explicit PeiBoard(const Scenario &scenario, const BindingFactory &binding = {});
 
   // Installs, as another platform component would, the PPI a scenario names.
   void InstallPlatformPpi(const std::string &name);
@@ -36,12 +40,13 @@ public:
   RamDevice frame_buffer{machine.bus, kFrameBufferBase, kFrameBufferSize, "frame-buffer"};
   VgaDac dac{machine.bus};
   FlashDevice flash{machine.bus};
+  std::unique_ptr<PeiCoreBinding> binding; // an image run's, or null
   PeiCore core;
   PlatformHardware platform{machine, pci, core, scenario}; // PCH, BMC, segment table
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
 
 private:
-  std::deque<EFI_PEI_PPI_DESCRIPTOR> descriptors_; // stable addresses for installed PPIs
+  uint64_t ipmi_ = 0;              // the IPMI transport PPI (to the BMC), in the core's memory
   uint64_t trigger_interface_ = 0; // what trigger PPIs point at; no component reads it
 };
 

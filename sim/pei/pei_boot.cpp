@@ -32,12 +32,13 @@ ProgressRecordState ReadProgressRecord(const HobList &hobs) {
 }
 
 BootResult RunPeiBoot(PeiBoard &board,
-                      const std::function<void(size_t, const EventOutcome &)> &afterEvent) {
+                      const std::function<void(size_t, const EventOutcome &)> &afterEvent,
+                      const std::function<EFI_STATUS()> &load) {
   BootResult result;
   for (const std::string &name : board.scenario.preinstalled) {
     board.InstallPlatformPpi(name);
   }
-  result.entry_status = board.core.RunPeim(BootProgressPeiEntry);
+  result.entry_status = load ? load() : board.core.RunPeim(BootProgressPeiEntry);
   for (size_t i = 0; i < board.scenario.events.size(); ++i) {
     board.InstallPlatformPpi(board.scenario.events[i]);
     const ProgressRecordState record = ReadProgressRecord(board.core.Hobs());

@@ -3,10 +3,10 @@
 // space at 0xFD000000), the BMC behind the IPMI transport PPI, and the platform's PCI segment
 // table. Built from the scenario's pch, bmc and pcd.segment_table keys (platform_scenario.h).
 //
-// The segment table lives in 4 KiB of RAM at physical 0xFEF00000. PCD token 6 hands the module
-// the address of that RAM's bytes, which it reads as ordinary memory like the HOB list (so those
-// reads cost no bus time); without the scenario key the token stays unset and the module uses
-// its built-in table.
+// The segment table lives in the PEI core's memory, beside its tables and descriptors; PCD token 6
+// hands the module its address, and the module reads it as ordinary memory like the HOB list (so
+// those reads cost no bus time). Without the scenario key the token stays unset and the module
+// uses its built-in table.
 #pragma once
 
 #include <memory>
@@ -14,7 +14,6 @@
 
 #include "sim/core/machine.h"
 #include "sim/devices/bmc/bmc.h"
-#include "sim/devices/memory/ram_device.h"
 #include "sim/devices/pch/gpio_community.h"
 #include "sim/devices/pch/lpc_bridge.h"
 #include "sim/devices/pch/p2sb.h"
@@ -27,12 +26,8 @@ namespace sim {
 
 class PlatformHardware {
 public:
-  static constexpr uint64_t kSegmentTableBase = 0xFEF00000;
-  static constexpr uint64_t kSegmentTableSize = 0x1000;
-
   PlatformHardware(Machine &machine, PciHost &pci, PeiCore &core, const Scenario &scenario);
 
-  IPMI_TRANSPORT_PPI *IpmiTransportPpi() { return ipmi.Ppi(); }
   // The community that holds pad group `group` (0 to 12).
   GpioCommunity &Community(uint8_t group);
   GpioCommunity::PadRegisters StrapPad() {
@@ -46,10 +41,14 @@ public:
   P2sb p2sb;
   std::vector<std::unique_ptr<GpioCommunity>> gpio;
   Bmc bmc;
-  IpmiTransport ipmi{bmc};
-  RamDevice segment_table;
+  IpmiTransport ipmi{bmc}; // where the board's transport PPI sends commands
+  // The segment table's address in the core's memory and its bytes; 0 and empty without the key.
+  uint64_t segment_table_address = 0;
+  std::vector<uint8_t> SegmentTableBytes() const;
 
 private:
+  PeiCore &core_;
+  size_t segment_table_size_ = 0;
   GpioCommunity::PadRegisters strap_at_power_on_{};
 };
 

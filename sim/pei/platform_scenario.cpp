@@ -11,7 +11,7 @@ namespace {
 
 constexpr uint32_t kSegmentTableHeaderBytes = 16;
 constexpr uint32_t kSegmentTableEntryBytes = 16;
-constexpr uint32_t kSegmentTableMemory = 4096; // the RAM the board keeps the table in
+constexpr uint32_t kSegmentTableMemory = 4096; // the most the board sets aside for the table
 constexpr uint32_t kMaxBusyReads = 0x10000000;
 
 class Parser {
@@ -206,9 +206,9 @@ void ParseSegmentTable(const Parser &p, const json &t, PlatformSetting &out) {
   table.length = static_cast<uint32_t>(kSegmentTableHeaderBytes +
                                        kSegmentTableEntryBytes * table.bases.size());
   if (t.contains("length")) {
-    table.length = static_cast<uint32_t>(
-        p.Number(t["length"], "pcd.segment_table.length", kSegmentTableMemory,
-                 "a table length in bytes up to 4096 (the memory the table is kept in)"));
+    table.length =
+        static_cast<uint32_t>(p.Number(t["length"], "pcd.segment_table.length", kSegmentTableMemory,
+                                       "a table length in bytes up to 4096"));
   }
   out.segment_table = table;
 }

@@ -1,10 +1,13 @@
 #include "sim/pi/fv_builder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+
+#include "sim/pi/pe_image.h"
 
 namespace sim {
 
@@ -32,22 +35,55 @@ void Put24(uint8_t *p, uint32_t v) {
   p[2] = static_cast<uint8_t>(v >> 16);
 }
 
-std::vector<uint8_t> FileBytes(const FvFileSpec &spec) {
+std::vector<uint8_t> Section(uint8_t type, const std::vector<uint8_t> &data,
+                             const FvFileSpec &spec) {
+  const uint64_t sectionSize = sizeof(EFI_COMMON_SECTION_HEADER) + data.size();
+  if (sectionSize >= kFfsSize24Max) {
+    throw FvBuildError(spec.source + ": too large for a section (" + std::to_string(data.size()) +
+                       " bytes)");
+  }
+  EFI_COMMON_SECTION_HEADER section{};
+  Put24(section.Size, static_cast<uint32_t>(sectionSize));
+  section.Type = type;
+  const auto *s = reinterpret_cast<const uint8_t *>(&section);
+  std::vector<uint8_t> bytes(s, s + sizeof section);
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  return bytes;
+}
+
+// A pad section, then the PE32 section whose image data lands on the image's alignment at
+// `fileAddress` + the file header, with the image rebased to that address.
+std::vector<uint8_t> PeimBody(const FvFileSpec &spec, uint64_t fileAddress) {
+  try {
+    PeImage image(spec.data);
+    if (!image.ExecutesInPlace()) {
+      throw FvBuildError(spec.source +
+                         ": cannot execute in place (section file offsets differ from their "
+                         "RVAs; link with the file alignment equal to the section alignment)");
+    }
+    const uint64_t align = std::max<uint64_t>(image.SectionAlignment(), 4);
+    const uint64_t sections = fileAddress + sizeof(EFI_FFS_FILE_HEADER);
+    uint64_t pad = (align - (sections + 2 * sizeof(EFI_COMMON_SECTION_HEADER)) % align) % align;
+    pad += sizeof(EFI_COMMON_SECTION_HEADER); // the pad section's own header
+    image.Rebase(sections + pad + sizeof(EFI_COMMON_SECTION_HEADER));
+    std::vector<uint8_t> body = Section(
+        EFI_SECTION_RAW, std::vector<uint8_t>(pad - sizeof(EFI_COMMON_SECTION_HEADER), 0), spec);
+    const std::vector<uint8_t> pe32 = Section(EFI_SECTION_PE32, image.Bytes(), spec);
+    body.insert(body.end(), pe32.begin(), pe32.end());
+    return body;
+  } catch (const PeImageError &e) {
+    throw FvBuildError(spec.source + ": " + e.what());
+  }
+}
+
+std::vector<uint8_t> FileBytes(const FvFileSpec &spec, uint64_t fileAddress) {
   std::vector<uint8_t> body;
-  if (spec.type == EFI_FV_FILETYPE_RAW) {
+  if (spec.type == EFI_FV_FILETYPE_PEIM) {
+    body = PeimBody(spec, fileAddress);
+  } else if (spec.type == EFI_FV_FILETYPE_RAW) {
     body = spec.data;
   } else {
-    const uint64_t sectionSize = sizeof(EFI_COMMON_SECTION_HEADER) + spec.data.size();
-    if (sectionSize >= kFfsSize24Max) {
-      throw FvBuildError(spec.source + ": too large for a raw section (" +
-                         std::to_string(spec.data.size()) + " bytes)");
-    }
-    EFI_COMMON_SECTION_HEADER section{};
-    Put24(section.Size, static_cast<uint32_t>(sectionSize));
-    section.Type = EFI_SECTION_RAW;
-    const auto *s = reinterpret_cast<const uint8_t *>(&section);
-    body.assign(s, s + sizeof section);
-    body.insert(body.end(), spec.data.begin(), spec.data.end());
+    body = Section(EFI_SECTION_RAW, spec.data, spec);
   }
   const uint64_t fileSize = sizeof(EFI_FFS_FILE_HEADER) + body.size();
   if (fileSize > kFfsSize24Max) {
@@ -141,7 +177,12 @@ std::vector<uint8_t> BuildFirmwareVolume(const FvManifest &manifest) {
     }
     const uint64_t start = AlignUp(at, kFileAlignment);
     contents.resize(start - kHeaderLength, kErased);
-    const std::vector<uint8_t> file = FileBytes(manifest.files[i]);
+    if (manifest.files[i].type == EFI_FV_FILETYPE_PEIM && manifest.base == 0) {
+      throw FvBuildError(manifest.files[i].source +
+                         ": a PEI module executes in place; the manifest needs the volume's "
+                         "flash \"base\"");
+    }
+    const std::vector<uint8_t> file = FileBytes(manifest.files[i], manifest.base + start);
     contents.insert(contents.end(), file.begin(), file.end());
     at = start + file.size();
   }
@@ -212,6 +253,15 @@ FvManifest LoadFvManifest(const std::filesystem::path &path) {
       throw FvBuildError(where + ": \"size\" must be a byte count, got " + s.dump());
     }
   }
+  if (doc.contains("base")) {
+    const json &b = doc["base"];
+    try {
+      manifest.base = b.is_number_unsigned() ? b.get<uint64_t>()
+                                             : std::stoull(b.get<std::string>(), nullptr, 0);
+    } catch (const std::exception &) {
+      throw FvBuildError(where + ": \"base\" must be an address, got " + b.dump());
+    }
+  }
   const std::filesystem::path dir = path.parent_path();
   for (size_t i = 0; i < doc["files"].size(); ++i) {
     const json &f = doc["files"][i];
@@ -230,12 +280,15 @@ FvManifest LoadFvManifest(const std::filesystem::path &path) {
         spec.type = EFI_FV_FILETYPE_FREEFORM;
       } else if (t == "raw") {
         spec.type = EFI_FV_FILETYPE_RAW;
+      } else if (t == "peim") {
+        spec.type = EFI_FV_FILETYPE_PEIM;
       } else if (t.is_number_unsigned() && t.get<uint64_t>() >= 1 && t.get<uint64_t>() <= 0xFF &&
                  t.get<uint64_t>() != EFI_FV_FILETYPE_FFS_PAD) {
         spec.type = static_cast<uint8_t>(t.get<uint64_t>());
       } else {
         throw FvBuildError(
-            at + ": \"type\" must be \"freeform\", \"raw\" or a file type number, got " + t.dump());
+            at + ": \"type\" must be \"freeform\", \"raw\", \"peim\" or a file type number, got " +
+            t.dump());
       }
     }
     const std::filesystem::path file = dir / f["path"].get<std::string>();

@@ -1,14 +1,15 @@
 // The BMC's answers, and what the module makes of them. The first input byte picks one of two
 // checks:
 //   even: the BMC model behind the transport PPI, with LAN channels taken from the input, on
-//         arbitrary requests: an answer is never longer than the caller's buffer (exactly that
-//         long, so ASan sees any write past it), a completion code other than 0 is an error with
-//         nothing handed back, and a good Get LAN Configuration Parameters request gets the
-//         configured data; then the module's two exchanges for channels from the input must give
-//         what the configuration says.
+//         arbitrary requests: the caller's buffer is exactly its capacity long (so ASan sees any
+//         write past it), a completion code other than 0 or an answer longer than the buffer is
+//         an error with nothing handed back, and a good Get LAN Configuration Parameters request
+//         gets the configured data; then the module's two exchanges for channels from the input
+//         must give what the configuration says.
 //   odd:  a transport that answers with arbitrary statuses, claimed sizes and bytes: the module's
 //         text is always a terminated dotted address no longer than 15 characters, formatted
 //         only from bytes that came, and left alone on failure.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,7 @@ void CheckText(const CHAR8 (&text)[kBmcAddressTextSize]) {
 
 // The BMC model's side.
 void ModelAnswers(Reader &in) {
+  constexpr uint8_t kFill = 0xA5; // what the caller's buffer holds before the call
   sim::Bmc::LanChannels lan;
   const uint16_t present = static_cast<uint16_t>(in.Byte() | (in.Byte() << 8));
   for (uint8_t channel = 1; channel <= 15; ++channel) {
@@ -91,7 +93,7 @@ void ModelAnswers(Reader &in) {
       b = in.Byte();
     }
     const uint8_t capacity = in.Byte() % 8;
-    std::vector<uint8_t> response(capacity);
+    std::vector<uint8_t> response(capacity, kFill);
     UINT8 size = capacity;
     const size_t before = bmc.Exchanges().size();
     const EFI_STATUS status =
@@ -99,16 +101,22 @@ void ModelAnswers(Reader &in) {
                                static_cast<UINT32>(request.size()), response.data(), &size);
     Check(bmc.Exchanges().size() == before + 1, "every call is one exchange");
     const sim::Bmc::Answer &answer = bmc.Exchanges().back().answer;
-    Check(size <= capacity, "never more than the buffer");
+    const bool untouched = size == capacity && std::all_of(response.begin(), response.end(),
+                                                           [](uint8_t b) { return b == kFill; });
     if (answer.completion != 0) {
-      Check(status == EFI_DEVICE_ERROR && size == 0, "an error completion hands nothing back");
+      Check(status == EFI_DEVICE_ERROR && untouched, "an error completion hands nothing back");
       Check(answer.data.empty(), "an error completion carries no data");
       continue;
     }
-    Check(size == 0 || std::memcmp(response.data(), answer.data.data(), size) == 0,
-          "the answer's bytes");
     Check(status == (answer.data.size() > capacity ? EFI_BUFFER_TOO_SMALL : EFI_SUCCESS),
           "too small exactly when the answer is longer");
+    if (status == EFI_SUCCESS) {
+      Check(size == answer.data.size() &&
+                (size == 0 || std::memcmp(response.data(), answer.data.data(), size) == 0),
+            "the answer's bytes");
+    } else {
+      Check(untouched, "a buffer too small is left as it was");
+    }
     Check(netFn == 0x0C && command == 0x02 && request.size() == 4, "only a good request passes");
     const auto it = lan.find(request[0] & 0x0F);
     Check(it != lan.end() && !it->second.fail, "only a channel that answers");

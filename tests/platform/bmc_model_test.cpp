@@ -82,15 +82,18 @@ TEST(IpmiTransport, CompletionCodesBecomeErrorsAndAnswersFitTheBuffer) {
   EXPECT_EQ(ppi->IpmiSubmitCommand(ppi, 0x0C, 0, 0x02, request, 4, response, &size), EFI_SUCCESS);
   EXPECT_EQ(size, 5);
   EXPECT_EQ(response[4], 3);
-  size = 4; // one byte too few for the address
-  EXPECT_EQ(ppi->IpmiSubmitCommand(ppi, 0x0C, 0, 0x02, request, 4, response, &size),
+  UINT8 untouched[8] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+  size = 4; // one byte too few for the address: nothing handed back
+  EXPECT_EQ(ppi->IpmiSubmitCommand(ppi, 0x0C, 0, 0x02, request, 4, untouched, &size),
             EFI_BUFFER_TOO_SMALL);
   EXPECT_EQ(size, 4);
+  EXPECT_EQ(untouched[0], 0xEE);
   request[0] = 2;
   size = 5;
-  EXPECT_EQ(ppi->IpmiSubmitCommand(ppi, 0x0C, 0, 0x02, request, 4, response, &size),
+  EXPECT_EQ(ppi->IpmiSubmitCommand(ppi, 0x0C, 0, 0x02, request, 4, untouched, &size),
             EFI_DEVICE_ERROR);
-  EXPECT_EQ(size, 0);
+  EXPECT_EQ(size, 5);
+  EXPECT_EQ(untouched[0], 0xEE);
   EXPECT_EQ(ppi->IpmiSubmitCommand(ppi, 0x0C, 0, 0x02, request, 4, response, nullptr),
             EFI_INVALID_PARAMETER);
   EXPECT_EQ(f.bmc->Exchanges().size(), 3u); // the malformed call never reached the BMC

@@ -1,6 +1,7 @@
 // bootsim: runs the firmware modules on the simulated board.
 //   bootsim [--scenario FILE] [--out DIR] [--frames] [--trace]   PEI boot of BootProgressPei
 //   bootsim --smm [--scenario FILE] [--out DIR]                   load of DimmReportSmm
+//   ... --image FILE.efi                                          run the firmware image itself
 //   bootsim check-images [FILE.bmp ...]                           check boot-screen artwork
 // Exit codes: 0 done, 1 run failed, 2 bad usage or scenario.
 #include <cstdio>
@@ -13,7 +14,8 @@
 
 namespace {
 int Usage() {
-  std::fprintf(stderr, "usage: bootsim [--smm] [--scenario FILE] [--out DIR] [--frames] [--trace]\n"
+  std::fprintf(stderr, "usage: bootsim [--smm] [--image FILE.efi] [--scenario FILE] [--out DIR] "
+                       "[--frames] [--trace]\n"
                        "       bootsim check-images [FILE.bmp ...]\n");
   return 2;
 }
@@ -39,6 +41,8 @@ int main(int argc, char **argv) {
       options.frames = true;
     } else if (arg == "--trace") {
       options.trace = true;
+    } else if (arg == "--image" && i + 1 < argc) {
+      options.image = argv[++i];
     } else if (arg == "--smm") {
       smm = true;
     } else {

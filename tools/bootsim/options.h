@@ -13,7 +13,8 @@ struct BootsimOptions {
   std::filesystem::path out = "out";
   bool frames = false;
   bool trace = false;
-  std::vector<std::string> args; // operands after a sub-command
+  std::optional<std::filesystem::path> image; // run this firmware image instead of the host build
+  std::vector<std::string> args;              // operands after a sub-command
 };
 
 // The scenario the options name, or the built-in default. Prints a ScenarioError and returns

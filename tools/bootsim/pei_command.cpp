@@ -4,6 +4,8 @@
 #include <fstream>
 #include <memory>
 
+#include "sim/emu/cpu_report.h"
+#include "sim/emu/pei_image.h"
 #include "sim/pei/pei_boot.h"
 #include "sim/pei/pei_report.h"
 #include "sim/screen/screenshot.h"
@@ -28,10 +30,21 @@ int RunPeiCommand(const BootsimOptions &options) {
     return 1;
   }
   std::unique_ptr<sim::PeiBoard> built;
+  std::optional<sim::emu::PeiImageRun> imageRun;
   try {
-    built = std::make_unique<sim::PeiBoard>(*scenario); // the flash key is read here
+    if (options.image) {
+      const std::vector<uint8_t> image = sim::emu::ReadImageFile(*options.image);
+      imageRun.emplace(
+          sim::emu::MakePeiImageRun(*scenario, image, options.image->string() + ".map"));
+      built = std::move(imageRun->board);
+    } else {
+      built = std::make_unique<sim::PeiBoard>(*scenario); // the flash key is read here
+    }
   } catch (const sim::ScenarioError &e) {
     std::fprintf(stderr, "bootsim: %s\n", e.what());
+    return 2;
+  } catch (const std::exception &e) {
+    std::fprintf(stderr, "bootsim: %s: %s\n", options.image->c_str(), e.what());
     return 2;
   }
   sim::PeiBoard &board = *built;
@@ -43,17 +56,34 @@ int RunPeiCommand(const BootsimOptions &options) {
     board.machine.bus.SetTrace(trace.get());
   }
   bool ok = true;
-  const sim::BootResult result = sim::RunPeiBoot(board, [&](size_t i, const sim::EventOutcome &e) {
+  const auto afterEvent = [&](size_t i, const sim::EventOutcome &e) {
     if (options.frames) {
       char name[96];
       std::snprintf(name, sizeof name, "frame-%02zu-%s.png", i + 1, e.name.c_str());
       ok = Screenshot(board, options.out / name) && ok;
     }
-  });
+  };
+  std::function<EFI_STATUS()> load;
+  if (imageRun) {
+    load = [&] { return board.core.RunPeimAt(imageRun->volume.entry, imageRun->volume.file); };
+  }
+  const sim::BootResult result = sim::RunPeiBoot(board, afterEvent, load);
   board.machine.bus.SetTrace(nullptr);
 
   ok = Screenshot(board, options.out / "boot-screen.png") && ok;
-  std::ofstream(options.out / "report.json") << sim::PeiReport(board, result).dump(2) << '\n';
+  nlohmann::json report = sim::PeiReport(board, result);
+  if (imageRun) {
+    const sim::emu::CpuReport cpu = imageRun->binding->Report();
+    report["cpu"] = sim::emu::CpuReportJson(cpu);
+    std::printf("image: %llu instructions, deepest stack %llu bytes, %zu guest errors\n",
+                static_cast<unsigned long long>(cpu.instructions),
+                static_cast<unsigned long long>(cpu.stack_bytes), cpu.errors.size());
+    for (const sim::emu::GuestError &e : cpu.errors) {
+      std::printf("  guest error at 0x%llX: %s\n", static_cast<unsigned long long>(e.pc),
+                  e.what.c_str());
+    }
+  }
+  std::ofstream(options.out / "report.json") << report.dump(2) << '\n';
 
   std::printf("BootProgressPei on %s, boot mode %s\n", scenario->source.c_str(),
               sim::BootModeName(scenario->boot_mode).c_str());

@@ -22,8 +22,11 @@ Bmc::Answer Bmc::Exchange(uint8_t netFn, uint8_t lun, uint8_t command, const uin
   bus_.GetClock().Advance(kAnswerNs + kByteNs * bytes);
   ++Counts().writes; // the request
   ++Counts().reads;  // the answer
-  log_.push_back({netFn, command, std::vector<uint8_t>(request, request + length), answer,
-                  bus_.GetClock().NowUs()});
+  std::vector<uint8_t> logged;
+  if (length != 0) {
+    logged.assign(request, request + length);
+  }
+  log_.push_back({netFn, command, std::move(logged), answer, bus_.GetClock().NowUs()});
   return answer;
 }
 

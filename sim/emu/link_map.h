@@ -1,0 +1,23 @@
+// The linker map written beside a firmware image (IMAGE.efi.map): public symbols by RVA, so the
+// harness can find functions it observes (the image itself carries no symbol table).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim::emu {
+
+struct LinkSymbol {
+  std::string name; // as the linker prints it (decorated)
+  uint32_t rva;
+};
+
+// The map's public symbols; empty when the file is missing or has none.
+std::vector<LinkSymbol> ReadLinkMap(const std::filesystem::path &map);
+// The RVA of the first symbol whose name contains `part`.
+std::optional<uint32_t> FindSymbol(const std::vector<LinkSymbol> &symbols, const std::string &part);
+
+} // namespace sim::emu
