@@ -10,7 +10,9 @@
 namespace {
 
 int BottomRowOfFooter(bool addressShown) {
-  sim::PeiBoard board(sim::DefaultScenario());
+  sim::Scenario scenario = sim::DefaultScenario();
+  scenario.raw["pch"]["pads"]["0x01060015"]["level"] = 1; // the strap reads high
+  sim::PeiBoard board(scenario);
   board.machine.cpu.SetPeiServicesSlot(reinterpret_cast<uintptr_t>(board.core.Services()));
   ModuleState state{};
   state.BmcAddressShown = addressShown ? 1 : 0;
