@@ -2,10 +2,10 @@
 
 #include "access/mmio.h"
 #include "include/register_address.h"
+#include "platform/module_state.h"
 #include "platform/pch_regs.h"
 #include "platform/pei_services.h"
 #include "platform/register_address.h"
-#include "progress/module_state.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "progress/footer.h"
 
 #include "image/image_draw.h"
+#include "platform/module_state.h"
 #include "progress/address_strap.h"
-#include "progress/module_state.h"
 #include "progress/progress_guids.h"
 #include "progress/screen_layout.h"
 

@@ -1,6 +1,7 @@
 // The progress record: a 28-byte GUID HOB that hands the last drawn percentage to later phases.
 #pragma once
 
+#include "platform/guid_hob.h"
 #include "uefi/pi_hob.h"
 #include "uefi/pi_pei.h"
 
@@ -18,11 +19,3 @@ constexpr UINT8 kProgressRecordMarker = 1;
 
 // Finds the record in the HOB list. EFI_SUCCESS, GetHobList's failure, or EFI_NOT_FOUND.
 EFI_STATUS FindProgressRecord(const EFI_PEI_SERVICES **peiServices, ProgressRecord **record);
-
-// Walks forward from *position (exclusive) to the GUID HOB named `name` and stores it in
-// *position. EFI_NOT_FOUND at the end of the list, leaving *position unchanged.
-EFI_STATUS FindGuidHob(const EFI_GUID *name, VOID **position);
-
-// Steps from *hob to the next GUID extension HOB. A HOB length shorter than the generic header
-// (0 included) cannot be stepped over and ends the walk like the end-of-list HOB does.
-EFI_STATUS NextGuidHob(VOID **hob);

@@ -158,9 +158,12 @@ Scenario ParseScenario(const json &doc, const std::string &source,
   if (doc.contains("pcd")) {
     const json &p = doc["pcd"];
     if (!p.is_object()) {
-      throw ScenarioError(source, "pcd", "an object of token numbers to values");
+      throw ScenarioError(source, "pcd", "an object of token numbers to values, and segment_table");
     }
     for (const auto &[token, value] : p.items()) {
+      if (token == "segment_table") {
+        continue; // the platform's segment table: built by the board (sim/pei/platform_scenario.h)
+      }
       const uint64_t t = ScenarioNumber(json(token), source, "pcd." + token);
       s.pcd[t] = ScenarioNumber(value, source, "pcd." + token);
     }

@@ -5,6 +5,8 @@
 //   preinstalled PPIs installed before the module is loaded
 //   cost_model   {"io_us", "mmio_read_us", "mmio_write_us"}: virtual time per bus access
 //   pcd          {"<token>": value}: PCD values by token number (numbers or "0x..." strings)
+//                and "segment_table", the platform's PCI segment table (token 6), which the
+//                board builds
 //   host         {"config_base"}: where the host decodes PCI configuration space (ECAM);
 //                PCD token 5 follows it unless the scenario sets token 5 itself
 //   hob_capacity bytes of HOB memory

@@ -15,8 +15,9 @@ PeiBoard::PeiBoard(const Scenario &s, const BindingFactory &makeBinding)
   for (const auto &[token, value] : s.pcd) {
     core.SetPcd(token, value);
   }
-  // Until the BMC model lands the transport answers no command (the core's default).
+  // The transport's commands go to the BMC model.
   ipmi_ = core.PlaceIpmiTransportPpi();
+  core.ipmi = [this](const IpmiRequest &request) { return platform.ipmi.Answer(request); };
   trigger_interface_ = core.Binding().Allocate(sizeof(uint64_t));
 }
 

@@ -1,7 +1,8 @@
 // The board a PEI boot runs on: the machine, the PCI host with its root buses, the display path
 // the boot screen is drawn into (root ports, display bridge, VGA controller, video memory), the
-// boot flash with the scenario's firmware volumes, and the PEI core. Built from a scenario; a
-// flash or display key that cannot be used throws ScenarioError.
+// boot flash with the scenario's firmware volumes, the PEI core, and the platform around the
+// display (PCH, BMC, segment table). Built from a scenario; a key that cannot be used throws
+// ScenarioError.
 #pragma once
 
 #include <functional>
@@ -15,9 +16,9 @@
 #include "sim/devices/pci/pci_host.h"
 #include "sim/pei/display_hardware.h"
 #include "sim/pei/pei_core.h"
+#include "sim/pei/platform_hardware.h"
 #include "sim/screen/image_calls.h"
 #include "sim/screen/screenshot.h"
-#include "uefi/ppi/ipmi_transport.h"
 
 namespace sim {
 
@@ -39,10 +40,11 @@ public:
   FlashDevice flash{machine.bus};
   std::unique_ptr<PeiCoreBinding> binding; // an image run's, or null
   PeiCore core;
+  PlatformHardware platform{machine, pci, core, scenario}; // PCH, BMC, segment table
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
 
 private:
-  uint64_t ipmi_ = 0;              // the IPMI transport PPI, in the core's memory
+  uint64_t ipmi_ = 0;              // the IPMI transport PPI (to the BMC), in the core's memory
   uint64_t trigger_interface_ = 0; // what trigger PPIs point at; no component reads it
 };
 

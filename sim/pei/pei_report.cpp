@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sim/pei/display_report.h"
+#include "sim/pei/platform_report.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim {
@@ -66,7 +67,7 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
   for (const auto &[name, count] : board.core.ServiceCalls()) {
     calls[name] = count;
   }
-  return {
+  json report = {
       {"boot_mode", BootModeName(board.scenario.boot_mode)},
       {"scenario", board.scenario.source},
       {"entry_status", result.entry_status},
@@ -86,6 +87,8 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
       {"display", DisplayReport(board.display)},
       {"virtual_time_us", board.machine.clock.NowUs()},
   };
+  report.update(PlatformReport(board.platform));
+  return report;
 }
 
 } // namespace sim

@@ -1,8 +1,8 @@
 // The footer image from the default artwork, drawn by the footer callback: bottom row 582 with
 // the strap reading high and no address shown, 562 once the address line is shown.
+#include "platform/module_state.h"
 #include "progress/callbacks.h"
 #include "progress/footer.h"
-#include "progress/module_state.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/screen/image_roles.h"
 #include "tests/image/image_support.h"
@@ -10,7 +10,9 @@
 namespace {
 
 int BottomRowOfFooter(bool addressShown) {
-  sim::PeiBoard board(sim::DefaultScenario());
+  sim::Scenario scenario = sim::DefaultScenario();
+  scenario.raw["pch"]["pads"]["0x01060015"]["level"] = 1; // the strap reads high
+  sim::PeiBoard board(scenario);
   board.machine.cpu.SetPeiServicesSlot(reinterpret_cast<uintptr_t>(board.core.Services()));
   test::BringUpDisplay(board);
   ModuleState state{};

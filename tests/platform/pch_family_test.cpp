@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "platform/gpio.h"
+#include "platform/module_state.h"
 #include "platform/pch_family.h"
-#include "progress/module_state.h"
 #include "sim/core/machine.h"
 #include "sim/devices/memory/ram_device.h"
 #include "sim/pei/pei_core.h"

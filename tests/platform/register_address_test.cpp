@@ -6,9 +6,12 @@
 #include <memory>
 #include <vector>
 
+#include "platform/pch_family.h"
 #include "platform/register_address.h"
+#include "progress/address_strap.h"
 #include "sim/core/machine.h"
 #include "sim/pei/pei_core.h"
+#include "tests/platform/platform_board.h"
 #include "uefi/ppi/pcd.h"
 
 namespace {
@@ -146,6 +149,27 @@ TEST_F(RegisterAddressTest, WithoutAServicesPointerTheBuiltInTableStillServes) {
   EXPECT_EQ(GetRegisterAddress(&kSidebandBridge), 0x800F9000u);
   const RegisterAddress seven = WithSegment(kSidebandBridge, 7);
   EXPECT_EQ(GetRegisterAddress(&seven), 0xF9000u); // no PCI Express base: the offset alone
+}
+
+// End to end on the board: the PCH's configuration space is found where the platform's segment
+// table says the host decodes it, and nowhere else.
+TEST(SegmentResolution, PchIsFoundThroughThePlatformsTable) {
+  const struct {
+    const char *pcd;
+    bool found;
+  } cases[] = {
+      {R"({})", false}, // built-in table: 0x80000000
+      {R"({"segment_table": {"entries": ["0xE0000000"]}})", true},
+      {R"({"segment_table": {"entries": [0]}})", true}, // no base: token 5, the decoded base
+      {R"({"segment_table": {"length": 0, "entries": ["0xE0000000"]}})", false},
+      {R"({"5": "0x80000000", "segment_table": {"entries": [0]}})", false},
+  };
+  for (const auto &c : cases) {
+    test::PlatformBoard b(std::string(R"({"host": {"config_base": "0xE0000000"}, "pcd": )") +
+                          c.pcd + "}");
+    EXPECT_EQ(GetPchFamily(), c.found ? kPchFamilyServer : kPchFamilyUnknown) << c.pcd;
+    EXPECT_EQ(ReadAddressStrap(), c.found) << c.pcd; // the default strap reads low
+  }
 }
 
 } // namespace

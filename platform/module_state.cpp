@@ -1,6 +1,6 @@
-#include "progress/module_state.h"
+#include "platform/module_state.h"
 
-#include "progress/progress_record.h"
+#include "platform/guid_hob.h"
 
 namespace {
 ModuleStateHob *FindStateHob(const EFI_PEI_SERVICES **peiServices) {

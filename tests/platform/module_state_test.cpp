@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "progress/module_state.h"
+#include "platform/module_state.h"
 #include "sim/core/machine.h"
 #include "sim/pei/pei_core.h"
 #include "sim/pi/hob_list.h"
