@@ -6,8 +6,10 @@
 #include <new>
 #include <unicorn/unicorn.h>
 
+#include "sim/core/phase_log.h"
 #include "sim/emu/link_map.h"
 #include "sim/pei/pei_boot.h"
+#include "sim/pei/phase_functions.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim::emu {
@@ -17,6 +19,7 @@ constexpr uint64_t kPage = 0x1000;
 constexpr uint64_t kTrapStride = 16;
 constexpr uint64_t kReturnTrap = PeiImageLayout::kTrapPage + 0x800;
 constexpr uint64_t kDrawReturnTrap = PeiImageLayout::kTrapPage + 0x810;
+constexpr uint64_t kPhaseReturnTrap = PeiImageLayout::kTrapPage + 0x820;
 constexpr uint32_t kIdtLimit = 256 * 8 - 1; // 256 gate descriptors of 8 bytes
 constexpr uint8_t kStackFill = 0xA5;        // what untouched stack holds
 constexpr uint32_t kSectionCode = 0x20, kSectionExecute = 0x20000000;
@@ -86,7 +89,8 @@ PeimVolume PackPeimVolume(const std::vector<uint8_t> &imageBytes, uint64_t base)
 }
 
 PeiImageBinding::PeiImageBinding(PeiBoard &board, const PeiImageLayout &layout,
-                                 const PeimVolume &volume, std::optional<uint32_t> drawRva)
+                                 const PeimVolume &volume, std::optional<uint32_t> drawRva,
+                                 const std::vector<PhaseFunction> &phases)
     : board_(board), layout_(layout), cpu_(board.machine, CpuMode::Ia32), memory_(cpu_),
       abi_(cpu_, kReturnTrap) {
   const uint64_t base = PeiImageLayout::kTempRamBase;
@@ -118,6 +122,9 @@ PeiImageBinding::PeiImageBinding(PeiBoard &board, const PeiImageLayout &layout,
   cpu_.SetSp(stack_top_);
   if (drawRva) {
     cpu_.AddCodeHook(volume.image + *drawRva, [this](uint64_t) { OnDrawImageFile(); });
+  }
+  for (const PhaseFunction &f : phases) {
+    cpu_.AddCodeHook(volume.image + f.rva, [this, name = f.name](uint64_t) { OnPhaseEntry(name); });
   }
 }
 
@@ -169,6 +176,10 @@ EFI_STATUS PeiImageBinding::CallNotify(uint64_t notify, uint64_t services, uint6
 void PeiImageBinding::Serve(uint64_t trap) {
   if (trap == kDrawReturnTrap) {
     OnDrawImageFileReturn();
+    return;
+  }
+  if (trap == kPhaseReturnTrap) {
+    OnPhaseReturn();
     return;
   }
   PeiCore &core = board_.core;
@@ -268,6 +279,32 @@ void PeiImageBinding::OnDrawImageFileReturn() {
   cpu_.SetReg(UC_X86_REG_EIP, d.back);
 }
 
+// A phase opens at its function's first instruction and closes when it returns, through a trap
+// put in place of its return address.
+void PeiImageBinding::OnPhaseEntry(const std::string &name) {
+  PhaseLog *log = PhaseLog::Current();
+  if (log == nullptr) {
+    return;
+  }
+  const uint64_t sp = cpu_.Sp();
+  log->Begin(name);
+  phase_returns_.push_back(cpu_.ReadMemory(sp, 4));
+  cpu_.WriteMemory(sp, kPhaseReturnTrap, 4);
+}
+
+void PeiImageBinding::OnPhaseReturn() {
+  if (phase_returns_.empty()) {
+    cpu_.AddError("return through the phase trap with no phase open", kPhaseReturnTrap);
+    throw GuestFault("return through the phase trap with no phase open");
+  }
+  const uint64_t back = phase_returns_.back();
+  phase_returns_.pop_back();
+  if (PhaseLog *log = PhaseLog::Current()) {
+    log->End();
+  }
+  cpu_.SetReg(UC_X86_REG_EIP, back);
+}
+
 CpuReport PeiImageBinding::Report() const {
   CpuReport r;
   r.instructions = cpu_.Instructions();
@@ -293,11 +330,23 @@ PeiImageRun MakePeiImageRun(const Scenario &scenario, const std::vector<uint8_t>
   }
   PeiImageRun run;
   run.volume = PackPeimVolume(image, layout.volume_base);
-  const std::optional<uint32_t> draw = FindSymbol(ReadLinkMap(linkMap), "?DrawImageFile@@");
+  const std::vector<LinkSymbol> symbols = ReadLinkMap(linkMap);
+  const std::optional<uint32_t> draw = FindSymbol(symbols, "?DrawImageFile@@");
+  std::vector<PeiImageBinding::PhaseFunction> phases;
+  for (const char *name : kPhaseFunctions) {
+    // C++ functions carry their decorated name, the C entry point a leading underscore.
+    std::optional<uint32_t> rva = FindSymbol(symbols, std::string("?") + name + "@@");
+    if (!rva) {
+      rva = FindSymbol(symbols, std::string("_") + name);
+    }
+    if (rva) {
+      phases.push_back({name, *rva});
+    }
+  }
   PeiImageBinding *binding = nullptr;
   run.board = std::make_unique<PeiBoard>(scenario, [&](PeiBoard &b) {
     b.flash.Load(run.volume.base, run.volume.bytes, "BootProgressPei image volume");
-    auto made = std::make_unique<PeiImageBinding>(b, layout, run.volume, draw);
+    auto made = std::make_unique<PeiImageBinding>(b, layout, run.volume, draw, phases);
     binding = made.get();
     return made;
   });

@@ -64,9 +64,16 @@ struct CpuReport {
 
 class PeiImageBinding final : public PeiCoreBinding {
 public:
-  // `drawImageFileRva`: where the image's DrawImageFile is, to log its calls as a host build does.
+  // A module function timed as a phase of the boot, and where the image has it.
+  struct PhaseFunction {
+    std::string name;
+    uint32_t rva;
+  };
+  // `drawImageFileRva`: where the image's DrawImageFile is, to log its calls as a host build does;
+  // `phases`: the functions to time as the host build's link-time wrappers time them.
   PeiImageBinding(PeiBoard &board, const PeiImageLayout &layout, const PeimVolume &volume,
-                  std::optional<uint32_t> drawImageFileRva);
+                  std::optional<uint32_t> drawImageFileRva,
+                  const std::vector<PhaseFunction> &phases = {});
   ~PeiImageBinding() override;
 
   GuestMemory &Memory() override { return memory_; }
@@ -87,6 +94,8 @@ private:
   void Serve(uint64_t trap);
   void OnDrawImageFile();
   void OnDrawImageFileReturn();
+  void OnPhaseEntry(const std::string &name);
+  void OnPhaseReturn();
 
   PeiBoard &board_;
   PeiImageLayout layout_;
@@ -100,6 +109,7 @@ private:
     uint64_t back, bottom, left;
   };
   std::vector<PendingDraw> draws_;
+  std::vector<uint64_t> phase_returns_; // where each open phase's function returns to
 };
 
 // A board set up for an image run: the module's volume in flash and the binding.

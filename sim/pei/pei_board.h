@@ -1,6 +1,7 @@
-// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory and palette DAC the boot screen
-// is drawn into, the boot flash with the scenario's firmware volumes, and the PEI core. Built
-// from a scenario; a flash key that cannot be used throws ScenarioError.
+// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory
+// and palette DAC the boot screen is drawn into, the boot flash with the scenario's firmware
+// volumes, and the PEI core. Built from a scenario; a flash key that cannot be used throws
+// ScenarioError.
 #pragma once
 
 #include <functional>
@@ -9,6 +10,7 @@
 
 #include "include/screen.h"
 #include "sim/core/machine.h"
+#include "sim/core/phase_log.h"
 #include "sim/core/scenario.h"
 #include "sim/devices/memory/flash.h"
 #include "sim/devices/memory/ram_device.h"
@@ -42,6 +44,7 @@ public:
   std::unique_ptr<PeiCoreBinding> binding; // an image run's, or null
   PeiCore core;
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
+  PhaseLog phases{machine.bus, [this] { return core.StallUs() * 1000; }}; // where the time goes
 
 private:
   uint64_t ipmi_ = 0;              // the IPMI transport PPI, in the core's memory

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sim/core/phase_report.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim {
@@ -82,6 +83,8 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
         {"guest_errors", c.guest_errors}}},
       {"services", calls},
       {"images", images},
+      {"phases", PhasesJson(board.phases, board.machine.bus.Cost())},
+      {"cost", CostJson(board.phases)},
       {"virtual_time_us", board.machine.clock.NowUs()},
   };
 }
