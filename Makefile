@@ -34,8 +34,11 @@ format-check:
 fuzz: build
 	@ctest --preset $(PRESET) -L fuzz-long --output-on-failure
 
-bench: build
-	@$(BUILD)/tests/bench/bootsim_bench
+# Benchmarks run from a release build without sanitizers, so they measure the simulator itself.
+bench: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target bootsim_bench -j $(JOBS)
+	@build/release/tests/bench/bootsim_bench
 
 clean:
 	@rm -rf build out

@@ -16,10 +16,7 @@
 namespace {
 constexpr uint8_t kRootBus = 0;
 
-// The mode the boot screen is drawn in: 800 x 600, one byte per pixel, 60 Hz.
-constexpr uint32_t kModeBitsPerPixel = 8;
-constexpr size_t kTiming60Hz = 0;
-constexpr uint8_t kFrameFill = 0;
+constexpr uint8_t kFrameFill = 0; // the cleared screen: palette entry 0
 
 constexpr uint8_t kScreenOff = SeqClockingModeRegister::ScreenOffField::kMask;
 
@@ -50,16 +47,6 @@ void ReadDeviceResources(GraphicsDeviceState *state) {
       PciBaseAddressRegister::From(PciRead32(kPciBar1, bus, device, function)).BaseAddress();
 }
 
-void SetMode(const GraphicsDeviceState &state) {
-  const ModeTiming mode = {kScreenWidth, kScreenHeight, kModeBitsPerPixel, &StandardVgaRegisters,
-                           &Timing800x600[kTiming60Hz]};
-  LoadStandardRegisters(mode);
-  SetCrtcTiming(mode);
-  SetScanlineOffset(mode);
-  SetPixelClock(mode, state);
-  SetExtendedRegisters(mode, state);
-  (void)LoadDefaultPalette(mode);
-}
 } // namespace
 
 EFI_STATUS EnableGraphicsController(GraphicsDeviceState *state,
@@ -89,7 +76,7 @@ EFI_STATUS EnableGraphicsController(GraphicsDeviceState *state,
   }
 
   SetScreenOff(true);
-  SetMode(*state);
+  SetBootScreenMode(*state);
   (*peiServices)
       ->SetMem(reinterpret_cast<VOID *>(static_cast<uintptr_t>(state->FrameBufferBase)),
                kFrameBufferSize, kFrameFill);

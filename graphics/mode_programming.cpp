@@ -7,6 +7,7 @@
 #include "graphics/vga_ports.h"
 #include "graphics/vga_regs.h"
 #include "image/palette_dac.h"
+#include "include/screen.h"
 
 namespace {
 constexpr uint8_t kReplace = 0x00; // keep mask of a register replaced whole
@@ -125,4 +126,17 @@ uint32_t LoadDefaultPalette(const ModeTiming &mode) {
     return kNoDefaultPalette;
   }
   return kDefaultPaletteLoaded;
+}
+
+void SetBootScreenMode(const GraphicsDeviceState &state) {
+  constexpr uint32_t kModeBitsPerPixel = 8; // one byte per pixel
+  constexpr size_t kTiming60Hz = 0;
+  const ModeTiming mode = {kScreenWidth, kScreenHeight, kModeBitsPerPixel, &StandardVgaRegisters,
+                           &Timing800x600[kTiming60Hz]};
+  LoadStandardRegisters(mode);
+  SetCrtcTiming(mode);
+  SetScanlineOffset(mode);
+  SetPixelClock(mode, state);
+  SetExtendedRegisters(mode, state);
+  (void)LoadDefaultPalette(mode);
 }

@@ -19,3 +19,6 @@ void SetExtendedRegisters(const ModeTiming &mode, const GraphicsDeviceState &sta
 constexpr uint32_t kDefaultPaletteLoaded = 0;
 constexpr uint32_t kNoDefaultPalette = 1; // the colour depth has no default palette
 uint32_t LoadDefaultPalette(const ModeTiming &mode);
+
+// The boot screen's mode, 800 x 600 x 8 at 60 Hz, in the six steps above.
+void SetBootScreenMode(const GraphicsDeviceState &state);

@@ -111,6 +111,18 @@ void Bus::Charge(Space space, bool write, uint64_t addr, unsigned width, uint64_
   }
 }
 
+void Bus::CountBulk(bool write, unsigned width) {
+  if (write) {
+    ++bulk_.writes;
+    bulk_.write_bytes += width;
+    bulk_.write_ns += cost_.mmio_write_ns;
+  } else {
+    ++bulk_.reads;
+    bulk_.read_bytes += width;
+    bulk_.read_ns += cost_.mmio_read_ns;
+  }
+}
+
 void Bus::CountUnclaimed(Space space, uint64_t addr, const FlatRange *range) {
   ++counts_.unclaimed;
   Device *owner = range ? range->hole_owner : nullptr;
@@ -149,6 +161,9 @@ uint64_t Bus::Read(Space space, uint64_t addr, unsigned width) {
       --dispatch_depth_;
       if (owner) {
         ++owner->Counts().reads;
+        if (owner->BulkMemory()) {
+          CountBulk(false, width);
+        }
       }
     } else if (owner) {
       owner->GuestError();
@@ -181,6 +196,9 @@ void Bus::Write(Space space, uint64_t addr, unsigned width, uint64_t value) {
       --dispatch_depth_;
       if (owner) {
         ++owner->Counts().writes;
+        if (owner->BulkMemory()) {
+          CountBulk(true, width);
+        }
       }
     } else if (owner) {
       owner->GuestError();

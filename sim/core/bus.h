@@ -38,6 +38,14 @@ struct BusCounts {
   uint64_t guest_errors = 0; // accesses a device rejects
 };
 
+// Transfers to and from memory-like devices (frame buffer, flash): the part of a boot's bus
+// traffic whose transaction width is the module's choice.
+struct BulkCounts {
+  uint64_t reads = 0, writes = 0;
+  uint64_t read_bytes = 0, write_bytes = 0;
+  uint64_t read_ns = 0, write_ns = 0;
+};
+
 // An address nothing decoded, with how often.
 struct UnclaimedAccess {
   Space space;
@@ -80,6 +88,7 @@ public:
   void SetTrace(Trace *trace) { trace_ = trace; }
   Trace *GetTrace() const { return trace_; }
   const BusCounts &Counts() const { return counts_; }
+  const BulkCounts &Bulk() const { return bulk_; }
   Clock &GetClock() { return clock_; }
 
   // Name of the leaf decoding `addr` (its device's name when it has one), or empty.
@@ -99,6 +108,7 @@ private:
   const FlatRange *Lookup(Space space, uint64_t addr);
   void Charge(Space space, bool write, uint64_t addr, unsigned width, uint64_t value,
               const std::string *where);
+  void CountBulk(bool write, unsigned width);
   void CountUnclaimed(Space space, uint64_t addr, const FlatRange *range);
   void EraseUnmapped();
 
@@ -106,6 +116,7 @@ private:
   CostModel cost_;
   Trace *trace_ = nullptr;
   BusCounts counts_;
+  BulkCounts bulk_;
   Region io_root_;
   Region memory_root_;
   FlatView io_view_;

@@ -34,13 +34,18 @@ public:
   const DeviceCounts &Counts() const { return counts_; }
   // Counts an access the hardware rejects (also on the bus's total).
   void GuestError();
+  // Memory-like devices (frame buffer, flash) count their accesses as bulk transfers.
+  bool BulkMemory() const { return bulk_memory_; }
 
 protected:
+  void SetBulkMemory() { bulk_memory_ = true; }
+
   Bus &bus_;
 
 private:
   std::string name_;
   DeviceCounts counts_;
+  bool bulk_memory_ = false;
 };
 
 } // namespace sim

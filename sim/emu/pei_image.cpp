@@ -6,9 +6,11 @@
 #include <new>
 #include <unicorn/unicorn.h>
 
+#include "sim/core/phase_log.h"
 #include "sim/emu/link_map.h"
 #include "sim/pei/enable_calls.h"
 #include "sim/pei/pei_boot.h"
+#include "sim/pei/phase_functions.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim::emu {
@@ -19,6 +21,7 @@ constexpr uint64_t kTrapStride = 16;
 constexpr uint64_t kReturnTrap = PeiImageLayout::kTrapPage + 0x800;
 constexpr uint64_t kDrawReturnTrap = PeiImageLayout::kTrapPage + 0x810;
 constexpr uint64_t kEnableReturnTrap = PeiImageLayout::kTrapPage + 0x820;
+constexpr uint64_t kPhaseReturnTrap = PeiImageLayout::kTrapPage + 0x830;
 constexpr uint32_t kIdtLimit = 256 * 8 - 1; // 256 gate descriptors of 8 bytes
 constexpr uint8_t kStackFill = 0xA5;        // what untouched stack holds
 constexpr uint32_t kSectionCode = 0x20, kSectionExecute = 0x20000000;
@@ -126,6 +129,9 @@ PeiImageBinding::PeiImageBinding(PeiBoard &board, const PeiImageLayout &layout,
     cpu_.AddCodeHook(volume.image + *observed.enable_graphics_controller,
                      [this](uint64_t) { OnEnableGraphicsController(); });
   }
+  for (const PhaseFunction &f : observed.phases) {
+    cpu_.AddCodeHook(volume.image + f.rva, [this, name = f.name](uint64_t) { OnPhaseEntry(name); });
+  }
 }
 
 PeiImageBinding::~PeiImageBinding() { ::operator delete(ram_, std::align_val_t(kPage)); }
@@ -180,6 +186,10 @@ void PeiImageBinding::Serve(uint64_t trap) {
   }
   if (trap == kEnableReturnTrap) {
     OnEnableGraphicsControllerReturn();
+    return;
+  }
+  if (trap == kPhaseReturnTrap) {
+    OnPhaseReturn();
     return;
   }
   PeiCore &core = board_.core;
@@ -286,6 +296,9 @@ void PeiImageBinding::OnEnableGraphicsController() {
     return;
   }
   const uint64_t sp = cpu_.Sp();
+  if (PhaseLog *phases = PhaseLog::Current()) {
+    phases->Begin("EnableGraphicsController");
+  }
   enables_.push_back({EnableCallLog::Current()->Now(), cpu_.ReadMemory(sp, 4)});
   cpu_.WriteMemory(sp, kEnableReturnTrap, 4);
 }
@@ -296,7 +309,36 @@ void PeiImageBinding::OnEnableGraphicsControllerReturn() {
   if (EnableCallLog *log = EnableCallLog::Current()) {
     log->Record(StatusFromGuest(cpu_.Reg(UC_X86_REG_EAX), 4), e.start_us);
   }
+  if (PhaseLog *phases = PhaseLog::Current()) {
+    phases->End();
+  }
   cpu_.SetReg(UC_X86_REG_EIP, e.back);
+}
+
+// A phase opens at its function's first instruction and closes when it returns, through a trap
+// put in place of its return address.
+void PeiImageBinding::OnPhaseEntry(const std::string &name) {
+  PhaseLog *log = PhaseLog::Current();
+  if (log == nullptr) {
+    return;
+  }
+  const uint64_t sp = cpu_.Sp();
+  log->Begin(name);
+  phase_returns_.push_back(cpu_.ReadMemory(sp, 4));
+  cpu_.WriteMemory(sp, kPhaseReturnTrap, 4);
+}
+
+void PeiImageBinding::OnPhaseReturn() {
+  if (phase_returns_.empty()) {
+    cpu_.AddError("return through the phase trap with no phase open", kPhaseReturnTrap);
+    throw GuestFault("return through the phase trap with no phase open");
+  }
+  const uint64_t back = phase_returns_.back();
+  phase_returns_.pop_back();
+  if (PhaseLog *log = PhaseLog::Current()) {
+    log->End();
+  }
+  cpu_.SetReg(UC_X86_REG_EIP, back);
 }
 
 CpuReport PeiImageBinding::Report() const {
@@ -325,8 +367,18 @@ PeiImageRun MakePeiImageRun(const Scenario &scenario, const std::vector<uint8_t>
   PeiImageRun run;
   run.volume = PackPeimVolume(image, layout.volume_base);
   const std::vector<LinkSymbol> symbols = ReadLinkMap(linkMap);
-  const PeiImageBinding::ObservedFunctions observed = {
+  PeiImageBinding::ObservedFunctions observed = {
       FindSymbol(symbols, "?DrawImageFile@@"), FindSymbol(symbols, "?EnableGraphicsController@@")};
+  for (const char *name : kPhaseFunctions) {
+    // C++ functions carry their decorated name, the C entry point a leading underscore.
+    std::optional<uint32_t> rva = FindSymbol(symbols, std::string("?") + name + "@@");
+    if (!rva) {
+      rva = FindSymbol(symbols, std::string("_") + name);
+    }
+    if (rva) {
+      observed.phases.push_back({name, *rva});
+    }
+  }
   PeiImageBinding *binding = nullptr;
   run.board = std::make_unique<PeiBoard>(scenario, [&](PeiBoard &b) {
     b.flash.Load(run.volume.base, run.volume.bytes, "BootProgressPei image volume");

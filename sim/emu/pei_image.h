@@ -66,9 +66,15 @@ class PeiImageBinding final : public PeiCoreBinding {
 public:
   // Where the image's functions are whose calls a host build logs by wrapping them at link time:
   // DrawImageFile and EnableGraphicsController.
+  // A module function timed as a phase of the boot, and where the image has it.
+  struct PhaseFunction {
+    std::string name;
+    uint32_t rva;
+  };
   struct ObservedFunctions {
     std::optional<uint32_t> draw_image_file;
     std::optional<uint32_t> enable_graphics_controller;
+    std::vector<PhaseFunction> phases; // timed as the host build's link-time wrappers time them
   };
   PeiImageBinding(PeiBoard &board, const PeiImageLayout &layout, const PeimVolume &volume,
                   const ObservedFunctions &observed);
@@ -94,6 +100,8 @@ private:
   void OnDrawImageFileReturn();
   void OnEnableGraphicsController();
   void OnEnableGraphicsControllerReturn();
+  void OnPhaseEntry(const std::string &name);
+  void OnPhaseReturn();
 
   PeiBoard &board_;
   PeiImageLayout layout_;
@@ -112,6 +120,7 @@ private:
     uint64_t back;
   };
   std::vector<PendingEnable> enables_;
+  std::vector<uint64_t> phase_returns_; // where each open phase's function returns to
 };
 
 // A board set up for an image run: the module's volume in flash and the binding.

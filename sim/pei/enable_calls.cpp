@@ -1,6 +1,7 @@
 #include "sim/pei/enable_calls.h"
 
 #include "graphics/graphics_enable.h"
+#include "sim/core/phase_log.h"
 
 namespace sim {
 
@@ -39,6 +40,7 @@ WrapEnableGraphicsController(GraphicsDeviceState *state, const EFI_PEI_SERVICES 
 EFI_STATUS WrapEnableGraphicsController(GraphicsDeviceState *state,
                                         const EFI_PEI_SERVICES **peiServices) {
   sim::EnableCallLog *log = sim::EnableCallLog::Current();
+  sim::PhaseScope phase("EnableGraphicsController");
   const double start = log ? log->Now() : 0;
   const EFI_STATUS status = RealEnableGraphicsController(state, peiServices);
   if (log != nullptr) {

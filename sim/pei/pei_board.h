@@ -11,6 +11,7 @@
 
 #include "include/screen.h"
 #include "sim/core/machine.h"
+#include "sim/core/phase_log.h"
 #include "sim/core/scenario.h"
 #include "sim/devices/memory/flash.h"
 #include "sim/devices/pci/pci_host.h"
@@ -42,6 +43,7 @@ public:
   PeiCore core;
   PlatformHardware platform{machine, pci, core, scenario}; // PCH, BMC, segment table
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
+  PhaseLog phases{machine.bus, [this] { return core.StallUs() * 1000; }}; // where the time goes
 
 private:
   uint64_t ipmi_ = 0;              // the IPMI transport PPI (to the BMC), in the core's memory

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "sim/core/module_globals.h"
+#include "sim/core/phase_log.h"
 #include "sim/pei/pei_host_binding.h"
 #include "sim/pi/ffs.h"
 #include "uefi/ppi/ipmi_transport.h"
@@ -348,6 +349,7 @@ EFI_STATUS PeiCore::FfsFindSectionDataAt(uint8_t type, uint64_t file, uint64_t d
 // stores with byte stores only at the unaligned ends, as a core's SetMem on IA32 fills memory.
 void PeiCore::SetMemAt(uint64_t buffer, uint64_t size, uint8_t value) {
   Called("SetMem", buffer, size);
+  PhaseScope phase("SetMem");
   if (Memory().IsRam(buffer, size)) {
     const std::vector<uint8_t> bytes(size, value);
     Memory().Write(buffer, bytes.data(), size);

@@ -4,6 +4,7 @@
 
 #include "sim/pei/display_report.h"
 #include "sim/pei/platform_report.h"
+#include "sim/core/phase_report.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim {
@@ -85,6 +86,8 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
       {"services", calls},
       {"images", images},
       {"display", DisplayReport(board.display)},
+      {"phases", PhasesJson(board.phases, board.machine.bus.Cost())},
+      {"cost", CostJson(board.phases)},
       {"virtual_time_us", board.machine.clock.NowUs()},
   };
   report.update(PlatformReport(board.platform));

@@ -1,5 +1,8 @@
 #include "sim/pi/ffs.h"
 
+#include <memory>
+#include <unordered_map>
+
 #include "sim/devices/memory/flash.h"
 #include "sim/pi/ffs_walk.h"
 
@@ -7,10 +10,25 @@ namespace sim {
 
 namespace {
 // The PEI core finds volumes only in the flash window; its reads cost bus time like the module's.
+// It reads flash as a core on IA32 does, in aligned 32-bit units, each at most once per service
+// call however the walk picks the bytes out of it.
 FlashView BusFlashView(Bus &bus) {
-  return {
-      [&bus](uint64_t address, unsigned width) { return bus.Read(Space::Memory, address, width); },
-      FlashDevice::kBase, FlashDevice::kBase + FlashDevice::kSize};
+  auto dwords = std::make_shared<std::unordered_map<uint64_t, uint32_t>>();
+  return {[&bus, dwords](uint64_t address, unsigned width) {
+            uint64_t value = 0;
+            for (unsigned i = 0; i < width; ++i) {
+              const uint64_t at = address + i;
+              const uint64_t aligned = at & ~uint64_t{3};
+              auto it = dwords->find(aligned);
+              if (it == dwords->end()) {
+                const auto dword = static_cast<uint32_t>(bus.Read(Space::Memory, aligned, 4));
+                it = dwords->emplace(aligned, dword).first;
+              }
+              value |= static_cast<uint64_t>((it->second >> (8 * (at & 3))) & 0xFF) << (8 * i);
+            }
+            return value;
+          },
+          FlashDevice::kBase, FlashDevice::kBase + FlashDevice::kSize};
 }
 } // namespace
 

@@ -1,6 +1,8 @@
 #include "sim/screen/image_calls.h"
 
 #include "image/image_draw.h"
+#include "sim/core/phase_log.h"
+#include "sim/screen/image_roles.h"
 
 namespace sim {
 
@@ -46,10 +48,17 @@ ImageCall ImageCallLog::Begin(const EFI_GUID &guid, uint32_t bottom, uint32_t le
   call.mmio_reads = c.mmio.reads;
   call.mmio_writes = c.mmio.writes;
   call.start_us = machine_.clock.NowUs();
+  if (PhaseLog *phases = PhaseLog::Current()) {
+    const ImageRole *role = FindImageRole(guid);
+    phases->Begin(role ? "DrawImageFile " + role->name : "DrawImageFile");
+  }
   return call;
 }
 
 void ImageCallLog::End(ImageCall call, uint32_t bottom, uint32_t left) {
+  if (PhaseLog *phases = PhaseLog::Current()) {
+    phases->End();
+  }
   const BusCounts &c = machine_.bus.Counts();
   call.io_reads = c.io.reads - call.io_reads;
   call.io_writes = c.io.writes - call.io_writes;

@@ -1,7 +1,12 @@
-// Host-side speed of the simulator: a whole default boot, host build and firmware image, and the
-// bus's cost per access. The simulated board's own virtual time, access counts and the image's
+// Host-side speed of the simulator: a whole boot of the default board and of every example board
+// under scenarios/, host build and firmware image, and the bus's cost per access. The simulated
+// board's own virtual time, access counts (and their rate per host second) and the image's
 // instructions per boot are reported as counters beside it.
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
 
 #include "access/mmio.h"
 #include "sim/devices/memory/ram_device.h"
@@ -12,21 +17,42 @@
 
 namespace {
 
-void DefaultBoot(benchmark::State &state) {
-  const sim::Scenario scenario = sim::DefaultScenario();
+// One host-build boot of `scenario` per iteration.
+void BootScenario(benchmark::State &state, const sim::Scenario &scenario) {
   double virtualUs = 0;
-  uint64_t accesses = 0;
+  uint64_t accesses = 0, total = 0;
   for (auto _ : state) {
     sim::PeiBoard board(scenario);
     sim::RunPeiBoot(board);
     virtualUs = board.machine.clock.NowUs();
     const sim::BusCounts &c = board.machine.bus.Counts();
     accesses = c.io.reads + c.io.writes + c.mmio.reads + c.mmio.writes;
+    total += accesses;
   }
   state.counters["virtual_us"] = virtualUs;
   state.counters["bus_accesses"] = static_cast<double>(accesses);
+  state.counters["bus_accesses_per_s"] =
+      benchmark::Counter(static_cast<double>(total), benchmark::Counter::kIsRate);
 }
-BENCHMARK(DefaultBoot)->Unit(benchmark::kMillisecond);
+
+// The default board, and each example board of the source tree's scenarios/.
+void RegisterScenarioBoots() {
+  benchmark::RegisterBenchmark("Boot/default", BootScenario, sim::DefaultScenario())
+      ->Unit(benchmark::kMillisecond);
+  std::vector<std::filesystem::path> files;
+  std::error_code error;
+  for (const auto &entry : std::filesystem::directory_iterator(BOOTSIM_SCENARIOS_DIR, error)) {
+    if (entry.path().extension() == ".json") {
+      files.push_back(entry.path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  for (const std::filesystem::path &file : files) {
+    benchmark::RegisterBenchmark(("Boot/" + file.stem().string()).c_str(), BootScenario,
+                                 sim::LoadScenario(file))
+        ->Unit(benchmark::kMillisecond);
+  }
+}
 
 // The default boot with BootProgressPei.efi executing in place on the emulated processor.
 void DefaultImageBoot(benchmark::State &state) {
@@ -74,4 +100,13 @@ BENCHMARK(FrameBufferByteWrites)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv) {
+  RegisterScenarioBoots();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

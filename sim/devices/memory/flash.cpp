@@ -29,6 +29,7 @@ FlashDevice::FlashDevice(Bus &bus)
             ++rejected_writes_;
             GuestError();
           })) {
+  SetBulkMemory();
   bus.MapFixed(Space::Memory, kBase, &region_);
 }
 

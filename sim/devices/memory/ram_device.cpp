@@ -19,7 +19,9 @@ RamDevice::RamDevice(Bus &bus, uint64_t size, std::string name, uint8_t fill)
             for (unsigned i = 0; i < width; ++i) {
               bytes_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
             }
-          })) {}
+          })) {
+  SetBulkMemory();
+}
 
 RamDevice::RamDevice(Bus &bus, uint64_t base, uint64_t size, std::string name, uint8_t fill)
     : RamDevice(bus, size, std::move(name), fill) {
