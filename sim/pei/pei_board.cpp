@@ -17,7 +17,7 @@ EFI_STATUS EFIAPI IpmiSubmitUnanswered(IPMI_TRANSPORT_PPI *, UINT8, UINT8, UINT8
 
 PeiBoard::PeiBoard(const Scenario &s) : scenario(s), core(machine, s.boot_mode, s.hob_capacity) {
   machine.bus.SetCostModel(s.cost);
-  LoadFlashVolumes(scenario, flash);
+  warnings = LoadFlashVolumes(scenario, flash);
   for (const auto &[token, value] : s.pcd) {
     core.SetPcd(token, value);
   }

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "include/screen.h"
 #include "sim/core/machine.h"
@@ -38,6 +39,8 @@ public:
   FlashDevice flash{machine.bus};
   PeiCore core;
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
+  // What the board loaded but the scenario may not mean (a volume file that does not parse).
+  std::vector<std::string> warnings;
 
 private:
   std::deque<EFI_PEI_PPI_DESCRIPTOR> descriptors_; // stable addresses for installed PPIs

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "sim/core/bus_report.h"
 #include "sim/pi/fv_builder.h"
+#include "sim/screen/image_roles.h"
 
 namespace sim {
 
@@ -18,6 +20,7 @@ std::string Hex(uint64_t v) {
 json ImageEntry(const ImageCall &call) {
   const BmpPlacement &p = call.placement;
   json entry = {
+      {"role", ImageRoleName(call.guid)},
       {"guid", GuidText(call.guid)},
       {"found", call.lookup.found},
       {"drawn", call.drawn()},
@@ -82,7 +85,11 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
         {"guest_errors", c.guest_errors}}},
       {"services", calls},
       {"images", images},
+      {"devices", DeviceSummary(board.machine.bus)},
+      {"unclaimed_accesses", UnclaimedSummary(board.machine.bus)},
+      {"warnings", board.warnings},
       {"virtual_time_us", board.machine.clock.NowUs()},
+      {"virtual_time_saturated", board.machine.clock.Saturated()},
   };
 }
 

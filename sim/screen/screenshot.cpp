@@ -1,16 +1,24 @@
 #include "sim/screen/screenshot.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <png.h>
 #include <vector>
+
+#include "sim/core/output_file.h"
 
 namespace sim {
 
 bool WriteScreenshot(const std::filesystem::path &file, const ScreenView &screen,
                      std::string *error) {
+  if (const std::string problem = OutputPathProblem(file); !problem.empty()) {
+    *error = file.string() + ": " + problem;
+    return false;
+  }
   FILE *out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) {
-    *error = "cannot create " + file.string();
+    *error = file.string() + ": cannot be created: " + std::strerror(errno);
     return false;
   }
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -25,7 +33,7 @@ bool WriteScreenshot(const std::filesystem::path &file, const ScreenView &screen
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     std::fclose(out);
-    *error = "libpng failed writing " + file.string();
+    *error = file.string() + ": cannot be written (libpng stopped: " + std::strerror(errno) + ")";
     return false;
   }
   png_init_io(png, out);
@@ -43,7 +51,13 @@ bool WriteScreenshot(const std::filesystem::path &file, const ScreenView &screen
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  std::fclose(out);
+  // Data still buffered is written by fflush; a full disk shows there or at fclose.
+  const bool written = std::fflush(out) == 0 && !std::ferror(out);
+  const int writeErrno = errno;
+  if (std::fclose(out) != 0 || !written) {
+    *error = file.string() + ": cannot be written: " + std::strerror(written ? errno : writeErrno);
+    return false;
+  }
   return true;
 }
 

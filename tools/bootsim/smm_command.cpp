@@ -1,11 +1,12 @@
 #include "tools/bootsim/smm_command.h"
 
 #include <cstdio>
-#include <fstream>
+#include <memory>
 
 #include "dimmreport/driver_entry.h"
 #include "dimmreport/driver_state.h"
 #include "dimmreport/processor_topology.h"
+#include "sim/core/output_file.h"
 #include "sim/smm/efi_status_names.h"
 #include "sim/smm/smm_board.h"
 #include "sim/smm/smm_report.h"
@@ -41,24 +42,45 @@ void PrintTopology() {
 int RunSmmCommand(const BootsimOptions &options) {
   std::optional<sim::Scenario> scenario = LoadScenarioOrReport(options);
   if (!scenario) {
-    return 2;
+    return kExitBadInput;
   }
   std::optional<sim::SmmBoard> board;
   try {
     board.emplace(*scenario);
   } catch (const sim::ScenarioError &e) {
     std::fprintf(stderr, "bootsim: %s\n", e.what());
-    return 2;
+    return kExitBadInput;
   }
   if (!PrepareOutputDir(options)) {
-    return 1;
+    return kExitOutputFailed;
+  }
+  OutputLog log;
+  std::unique_ptr<sim::OutputStream> traceFile;
+  std::unique_ptr<sim::Trace> trace;
+  if (options.trace) {
+    traceFile = std::make_unique<sim::OutputStream>(options.out / "trace.jsonl");
+    if (!traceFile->Error().empty()) {
+      log.Failed(traceFile->Error());
+      return kExitOutputFailed;
+    }
+    trace = std::make_unique<sim::Trace>(traceFile->Stream());
+    board->machine.bus.SetTrace(trace.get());
+    trace->Event(board->machine.clock.NowUs(), "entry DimmReportSmm");
   }
   const EFI_STATUS status = board->Load(DriverEntry);
-  std::ofstream(options.out / "report.json")
-      << nlohmann::json{{"scenario", scenario->source},
-                        {"smm", sim::SmmReport(*board, status, TscFrequency)}}
-             .dump(2)
-      << '\n';
+  board->machine.bus.SetTrace(nullptr);
+  log.Write(options.out / "report.json",
+            nlohmann::json{{"scenario", scenario->source},
+                           {"smm", sim::SmmReport(*board, status, TscFrequency)}}
+                    .dump(2) +
+                "\n");
+  if (traceFile) {
+    if (const std::string error = traceFile->Finish(); !error.empty()) {
+      log.Failed(error);
+    } else {
+      log.Wrote(options.out / "trace.jsonl");
+    }
+  }
 
   std::printf("DimmReportSmm on %s: %s\n", scenario->source.c_str(),
               sim::EfiStatusName(status).c_str());
@@ -71,7 +93,11 @@ int RunSmmCommand(const BootsimOptions &options) {
               static_cast<unsigned long long>(board->smm.tsc_hz),
               (static_cast<double>(TscFrequency) - hz) / hz * 100.0);
   PrintTopology();
-  std::printf("virtual time %.2f us; wrote %s\n", board->machine.clock.NowUs(),
-              (options.out / "report.json").c_str());
-  return EFI_ERROR(status) ? 1 : 0;
+  std::printf("virtual time %.2f us%s\n", board->machine.clock.NowUs(),
+              board->machine.clock.Saturated() ? " (saturated: the clock reached its end)" : "");
+  log.PrintSummary();
+  if (!log.Ok()) {
+    return kExitOutputFailed;
+  }
+  return EFI_ERROR(status) ? kExitRunFailed : kExitDone;
 }
