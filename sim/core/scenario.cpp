@@ -31,8 +31,8 @@ constexpr uint64_t kMaxHobCapacity = 16u << 20;
 // "display", "pch" and "bmc" belong to the hardware models' parsers, "flash" to
 // sim/pei/flash_scenario.cpp, "smm" to sim/smm/smm_scenario.cpp.
 const std::initializer_list<std::string_view> kTopLevelKeys = {
-    "boot_mode", "events", "preinstalled", "cost_model", "pcd", "host",
-    "hob_capacity", "flash", "smm", "display", "pch", "bmc"};
+    "boot_mode",    "events", "preinstalled", "cost_model", "pcd", "host",
+    "hob_capacity", "flash",  "smm",          "display",    "pch", "bmc"};
 
 std::string KnownList(std::initializer_list<std::string_view> known) {
   std::string list;
@@ -46,8 +46,8 @@ std::vector<std::string> PpiNames(const json &value, const std::string &source,
                                   const std::string &key) {
   if (!value.is_array() || value.size() > kMaxScenarioEvents) {
     throw ScenarioError(source, key,
-                        "a list of at most " + std::to_string(kMaxScenarioEvents) +
-                            " PPI names (" + PlatformPpiNameList() + ")");
+                        "a list of PPI names (" + PlatformPpiNameList() + "), at most " +
+                            std::to_string(kMaxScenarioEvents));
   }
   std::vector<std::string> names;
   for (size_t i = 0; i < value.size(); ++i) {
@@ -202,9 +202,8 @@ double ScenarioReal(const json &value, const std::string &source, const std::str
       value.get<double>() > max) {
     char range[64];
     std::snprintf(range, sizeof range, "from %g to %g", min, max);
-    throw ScenarioError(source, key,
-                        "a number of " + what + " " + range + ", got " +
-                            value.dump().substr(0, 80));
+    throw ScenarioError(
+        source, key, "a number of " + what + " " + range + ", got " + value.dump().substr(0, 80));
   }
   return value.get<double>();
 }
@@ -243,6 +242,9 @@ Scenario DefaultScenario() {
 
 Scenario ParseScenario(const json &doc, const std::string &source,
                        const std::filesystem::path &baseDir) {
+  if (!doc.is_object()) {
+    throw ScenarioError(source, "(top level)", "a JSON object");
+  }
   RequireKnownKeys(doc, source, "", kTopLevelKeys);
   Scenario s = DefaultScenario();
   s.source = source;
@@ -282,9 +284,8 @@ Scenario ParseScenario(const json &doc, const std::string &source,
     }
   }
   if (doc.contains("hob_capacity")) {
-    s.hob_capacity =
-        ScenarioInteger(doc["hob_capacity"], source, "hob_capacity", kMinHobCapacity,
-                        kMaxHobCapacity);
+    s.hob_capacity = ScenarioInteger(doc["hob_capacity"], source, "hob_capacity", kMinHobCapacity,
+                                     kMaxHobCapacity);
   }
   return s;
 }

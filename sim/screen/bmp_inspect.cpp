@@ -30,9 +30,11 @@ std::string Format(const char *fmt, unsigned long a, unsigned long b = 0, unsign
 }
 
 // The palette entries other screen elements rely on. Entry 0 is the colour of the whole screen
-// the module clears before drawing; 250, 251 and 255 are rewritten with these fixed colours
-// (8-bit, as image/palette_dac.cpp writes them) after every image.
+// the module clears before drawing; 250, 251 and 255 are rewritten after every image with fixed
+// colours, which image/palette_dac.cpp writes to the DAC as they stand (the DAC keeps their low
+// six bits).
 constexpr uint32_t kBackgroundEntry = 0;
+constexpr uint8_t kDacBits = 0x3F;
 struct FixedEntry {
   uint32_t index;
   uint8_t red, green, blue;
@@ -44,8 +46,11 @@ constexpr FixedEntry kFixedEntries[] = {
     {255, 0xFF, 0xFF, 0xFF, "a fixed white"},
 };
 
-// The module's 8-to-6-bit rule: 0 to 63 and 255 pass as they stand, the rest are shifted down.
-uint8_t DacComponent(uint8_t v) { return v > 63 && v != 0xFF ? static_cast<uint8_t>(v >> 2) : v; }
+// An image's component as the DAC keeps it: 0 to 63 and 255 pass as they stand, the rest are
+// shifted down to six bits.
+uint8_t DacComponent(uint8_t v) {
+  return static_cast<uint8_t>((v > kDacBits && v != 0xFF ? v >> 2 : v) & kDacBits);
+}
 
 std::string Rgb(uint8_t r, uint8_t g, uint8_t b) {
   return Format("(%lu, %lu, ", r, g) + std::to_string(b) + ")";
@@ -65,13 +70,12 @@ void CheckReliedEntries(const std::vector<uint8_t> &f, uint32_t base, uint32_t c
     }
     for (const FixedEntry &e : kFixedEntries) {
       if (entry == e.index &&
-          (DacComponent(red) != DacComponent(e.red) ||
-           DacComponent(green) != DacComponent(e.green) || DacComponent(blue) != DacComponent(e.blue))) {
+          (DacComponent(red) != (e.red & kDacBits) || DacComponent(green) != (e.green & kDacBits) ||
+           DacComponent(blue) != (e.blue & kDacBits))) {
         warnings->push_back(Format("gives palette entry %lu the colour ", e.index) +
-                            Rgb(red, green, blue) + ", but " + e.what + " keeps entry " +
-                            std::to_string(e.index) + " at " + Rgb(e.red, e.green, e.blue) +
-                            ": it is rewritten after the image, whose pixels of that index show "
-                            "the fixed colour");
+                            Rgb(red, green, blue) + ", but " + e.what +
+                            " keeps that entry at its fixed colour: it is rewritten after the "
+                            "image, whose pixels of that index show the fixed colour instead");
       }
     }
   }

@@ -108,7 +108,8 @@ int RunPeiCommand(const BootsimOptions &options) {
     }
   }
   if (frames != 0) {
-    log.Wrote((options.out / "frame-*.png").string() + " (" + std::to_string(frames) + " files)");
+    log.Wrote((options.out / "frame-*.png").string() + " (" + std::to_string(frames) +
+              (frames == 1 ? " file)" : " files)"));
   }
 
   std::printf("BootProgressPei on %s, boot mode %s\n", scenario->source.c_str(),
