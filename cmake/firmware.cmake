@@ -9,9 +9,15 @@ set(FW_COMMON_FLAGS
   -fno-threadsafe-statics -fno-asynchronous-unwind-tables -mno-sse -mno-mmx
   -O2 -Wall -Wextra -Werror -DFIRMWARE_BUILD=1 -I${PROJECT_SOURCE_DIR})
 
-# add_firmware_image(NAME <image> ARCH ia32|x64 ENTRY <symbol> SOURCES <files...>)
+# add_firmware_image(NAME <image> ARCH ia32|x64 ENTRY <symbol> [XIP] SOURCES <files...>)
+# XIP: the image executes in place from flash, so its sections sit in the file at their RVAs
+# (file alignment equal to section alignment) and a volume build only rebases it.
 function(add_firmware_image)
-  cmake_parse_arguments(FW "" "NAME;ARCH;ENTRY" "SOURCES" ${ARGN})
+  cmake_parse_arguments(FW "XIP" "NAME;ARCH;ENTRY" "SOURCES" ${ARGN})
+  set(layout /filealign:32)
+  if(FW_XIP)
+    set(layout /align:32 /filealign:32)
+  endif()
   if(FW_ARCH STREQUAL "ia32")
     set(target i686-unknown-windows)
     set(machine x86)
@@ -46,7 +52,7 @@ function(add_firmware_image)
     OUTPUT ${image}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/firmware
     COMMAND ${FW_LLD_LINK} /nologo /nodefaultlib /subsystem:efi_boot_service_driver
-            /entry:${FW_ENTRY} /machine:${machine} /dll /safeseh:no /filealign:32
+            /entry:${FW_ENTRY} /machine:${machine} /dll /safeseh:no ${layout}
             /opt:ref /implib:${objdir}/${FW_NAME}.lib /out:${image} /map:${image}.map ${objects}
     COMMAND $<TARGET_FILE:pecheck> ${image} --machine ${FW_ARCH}
     DEPENDS ${objects} pecheck

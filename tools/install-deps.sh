@@ -5,7 +5,7 @@ packages=(
   g++ cmake ninja-build pkg-config make
   clang lld llvm libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libpng-dev
+  nlohmann-json3-dev libpng-dev libunicorn-dev
 )
 missing=()
 for p in "${packages[@]}"; do

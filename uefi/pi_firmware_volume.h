@@ -104,6 +104,7 @@ constexpr UINTN kFvBlockMapOffset = 0x38;
 constexpr UINT8 EFI_FV_FILETYPE_ALL = 0x00;
 constexpr UINT8 EFI_FV_FILETYPE_RAW = 0x01;
 constexpr UINT8 EFI_FV_FILETYPE_FREEFORM = 0x02;
+constexpr UINT8 EFI_FV_FILETYPE_PEIM = 0x06;
 constexpr UINT8 EFI_FV_FILETYPE_FFS_PAD = 0xF0;
 
 // File attributes.
@@ -123,6 +124,7 @@ constexpr UINT8 EFI_FILE_HEADER_INVALID = 0x20;
 
 // Section types.
 constexpr UINT8 EFI_SECTION_ALL = 0x00;
+constexpr UINT8 EFI_SECTION_PE32 = 0x10;
 constexpr UINT8 EFI_SECTION_RAW = 0x19;
 
 // Size fields wider than a section's or small file's 24 bits are held elsewhere.

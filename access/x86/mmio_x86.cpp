@@ -25,10 +25,13 @@ uint64_t MmioRead64(uintptr_t address) {
 #if defined(__x86_64__)
   return Load<uint64_t>(address);
 #else
-  // IA32 has no 64-bit general-purpose load; read low half first.
-  uint64_t low = Load<uint32_t>(address);
-  uint64_t high = Load<uint32_t>(address + 4);
-  return low | (high << 32);
+  // IA32 has no 64-bit general-purpose load; the x87 integer load is one 64-bit access, and
+  // exact (loads are not rounded by the precision control).
+  uint64_t value;
+  __asm__ volatile("fildll %1\n\tfistpll %0"
+                   : "=m"(value)
+                   : "m"(*reinterpret_cast<volatile uint64_t *>(address)));
+  return value;
 #endif
 }
 
@@ -40,8 +43,11 @@ void MmioWrite64(uintptr_t address, uint64_t value) {
 #if defined(__x86_64__)
   Store(address, value);
 #else
-  Store(address, static_cast<uint32_t>(value));
-  Store(address + 4, static_cast<uint32_t>(value >> 32));
+  // One 64-bit store through the x87, as MmioRead64.
+  __asm__ volatile("fildll %1\n\tfistpll %0"
+                   : "=m"(*reinterpret_cast<volatile uint64_t *>(address))
+                   : "m"(value)
+                   : "memory");
 #endif
 }
 

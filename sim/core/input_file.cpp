@@ -59,7 +59,7 @@ InputFile ReadInputFile(const std::filesystem::path &file, uint64_t limit) {
                                      : std::string("cannot be opened: ") + std::strerror(errno);
     return result;
   }
-  struct stat st{};
+  struct stat st {};
   if (::fstat(d.fd, &st) != 0) {
     result.problem = std::string("cannot be examined: ") + std::strerror(errno);
     return result;

@@ -54,7 +54,8 @@ json ParseJsonStrictly(std::string_view text) {
       Frame &f = frames.back();
       const std::string key = parsed.get<std::string>();
       if (!f.keys.insert(key).second) {
-        throw JsonInputError(PathOf(frames, key), "each key once in an object, but it is given twice");
+        throw JsonInputError(PathOf(frames, key),
+                             "each key once in an object, but it is given twice");
       }
       f.key = key;
       break;

@@ -8,7 +8,7 @@
 namespace sim {
 
 std::string OutputPathProblem(const std::filesystem::path &file) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(file.c_str(), &st) != 0) {
     return {}; // created by the write; a missing directory shows there
   }

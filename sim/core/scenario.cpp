@@ -7,6 +7,7 @@
 
 #include "sim/core/input_file.h"
 #include "sim/core/json_input.h"
+#include "sim/core/scenario_keys.h"
 #include "sim/pei/ppi_names.h"
 #include "uefi/pi_pei.h"
 
@@ -27,12 +28,6 @@ constexpr uint64_t kPcdTokenPciExpressBase = 5;
 constexpr uint64_t kPcdTokenSegmentTable = 6;
 constexpr uint64_t kMinHobCapacity = 64;
 constexpr uint64_t kMaxHobCapacity = 16u << 20;
-
-// "display", "pch" and "bmc" belong to the hardware models' parsers, "flash" to
-// sim/pei/flash_scenario.cpp, "smm" to sim/smm/smm_scenario.cpp.
-const std::initializer_list<std::string_view> kTopLevelKeys = {
-    "boot_mode",    "events", "preinstalled", "cost_model", "pcd", "host",
-    "hob_capacity", "flash",  "smm",          "display",    "pch", "bmc"};
 
 std::string KnownList(std::initializer_list<std::string_view> known) {
   std::string list;
@@ -105,9 +100,6 @@ bool ParsePcd(const json &p, const std::string &source, Scenario &s) {
   }
   for (const auto &[token, value] : p.items()) {
     const std::string at = "pcd." + token;
-    if (token == "segment_table") {
-      continue; // the segment table's own parser reads it
-    }
     uint64_t t = 0;
     try {
       t = ScenarioNumber(json(token), source, at);
@@ -120,16 +112,13 @@ bool ParsePcd(const json &p, const std::string &source, Scenario &s) {
     } else if (t == kPcdTokenSegmentTable) {
       // The module dereferences this pointer: only "no table" can be given as a number.
       if (!value.is_number_unsigned() || value.get<uint64_t>() != 0) {
-        throw ScenarioError(source, at,
-                            "0 (no segment table; a table is given with pcd.segment_table), got " +
-                                value.dump().substr(0, 80));
+        throw ScenarioError(source, at, "0 (no segment table), got " + value.dump().substr(0, 80));
       }
       s.pcd[t] = 0;
     } else {
       throw ScenarioError(source, at,
-                          "a PCD token the board publishes: 5 (PCI Express base), 6 (segment "
-                          "table pointer, 0 only; give a table with pcd.segment_table), or "
-                          "segment_table");
+                          "a PCD token the board publishes: 5 (PCI Express base) or 6 (segment "
+                          "table pointer, 0 only)");
     }
   }
   return setsBase;
@@ -245,7 +234,7 @@ Scenario ParseScenario(const json &doc, const std::string &source,
   if (!doc.is_object()) {
     throw ScenarioError(source, "(top level)", "a JSON object");
   }
-  RequireKnownKeys(doc, source, "", kTopLevelKeys);
+  CheckScenarioKeys(doc, source); // unknown keys anywhere, before any block is read
   Scenario s = DefaultScenario();
   s.source = source;
   s.base_dir = baseDir;
@@ -261,7 +250,6 @@ Scenario ParseScenario(const json &doc, const std::string &source,
   }
   if (doc.contains("cost_model")) {
     const json &c = doc["cost_model"];
-    RequireKnownKeys(c, source, "cost_model", {"io_us", "mmio_read_us", "mmio_write_us"});
     if (c.contains("io_us")) {
       s.cost.io_ns = MicrosToNanos(c["io_us"], source, "cost_model.io_us");
     }
@@ -275,7 +263,6 @@ Scenario ParseScenario(const json &doc, const std::string &source,
   const bool pcdSetsBase = doc.contains("pcd") && ParsePcd(doc["pcd"], source, s);
   if (doc.contains("host")) {
     const json &h = doc["host"];
-    RequireKnownKeys(h, source, "host", {"config_base"});
     if (h.contains("config_base")) {
       s.config_base = ConfigBase(h["config_base"], source, "host.config_base");
     }

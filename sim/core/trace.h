@@ -12,8 +12,10 @@ namespace sim {
 class Trace {
 public:
   explicit Trace(std::ostream &out) : out_(out) {}
-  void Record(double t_us, std::string_view kind, std::string_view op, uint64_t addr,
-              unsigned width, uint64_t value, std::string_view device);
+  virtual ~Trace() = default;
+  // A recorder that keeps accesses in memory overrides it.
+  virtual void Record(double t_us, std::string_view kind, std::string_view op, uint64_t addr,
+                      unsigned width, uint64_t value, std::string_view device);
   // An event marker (a PPI installed by the platform, a phase starting).
   void Event(double t_us, std::string_view name);
   bool Failed() const { return !out_.good(); }

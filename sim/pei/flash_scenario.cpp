@@ -131,9 +131,9 @@ std::vector<std::string> LoadFlashVolumes(const Scenario &s, FlashDevice &flash)
     Place(flash, v.base, bytes, v.path.string(), s.source, v.key);
     if (!v.manifest) {
       if (const std::string problem = VolumeProblem(bytes); !problem.empty()) {
-        warnings.push_back(s.source + ": " + v.key + ": " + v.path.string() +
-                           " is loaded, but is not a firmware volume the boot screen can use: " +
-                           problem);
+        warnings.push_back(
+            s.source + ": " + v.key + ": " + v.path.string() +
+            " is loaded, but is not a firmware volume the boot screen can use: " + problem);
       }
     }
     if (v.base % kVolumeScanStep != 0) {

@@ -7,21 +7,17 @@
 
 namespace sim {
 
-namespace {
-// Placeholder until the BMC model lands: the transport answers no command.
-EFI_STATUS EFIAPI IpmiSubmitUnanswered(IPMI_TRANSPORT_PPI *, UINT8, UINT8, UINT8, UINT8 *, UINT32,
-                                       UINT8 *, UINT8 *) {
-  return EFI_NOT_READY;
-}
-} // namespace
-
-PeiBoard::PeiBoard(const Scenario &s) : scenario(s), core(machine, s.boot_mode, s.hob_capacity) {
+PeiBoard::PeiBoard(const Scenario &s, const BindingFactory &makeBinding)
+    : scenario(s), binding(makeBinding ? makeBinding(*this) : nullptr),
+      core(machine, s.boot_mode, s.hob_capacity, binding.get()) {
   machine.bus.SetCostModel(s.cost);
   warnings = LoadFlashVolumes(scenario, flash);
   for (const auto &[token, value] : s.pcd) {
     core.SetPcd(token, value);
   }
-  ipmi_.IpmiSubmitCommand = IpmiSubmitUnanswered;
+  // Until the BMC model lands the transport answers no command (the core's default).
+  ipmi_ = core.PlaceIpmiTransportPpi();
+  trigger_interface_ = core.Binding().Allocate(sizeof(uint64_t));
 }
 
 void PeiBoard::InstallPlatformPpi(const std::string &name) {
@@ -29,11 +25,8 @@ void PeiBoard::InstallPlatformPpi(const std::string &name) {
   if (guid == nullptr) {
     throw std::invalid_argument("unknown platform PPI " + name);
   }
-  const VOID *ppi =
-      name == "IpmiTransport" ? static_cast<const VOID *>(&ipmi_) : &trigger_interface_;
-  descriptors_.push_back(
-      {EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST, guid, ppi});
-  core.InstallPpi(&descriptors_.back());
+  const uint64_t ppi = name == "IpmiTransport" ? ipmi_ : trigger_interface_;
+  core.InstallPpiAt(core.PlacePpiDescriptor(*guid, ppi));
 }
 
 ScreenView PeiBoard::Screen() const {

@@ -1,9 +1,11 @@
-// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory and palette DAC the boot screen
-// is drawn into, the boot flash with the scenario's firmware volumes, and the PEI core. Built
-// from a scenario; a flash key that cannot be used throws ScenarioError.
+// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory
+// and palette DAC the boot screen is drawn into, the boot flash with the scenario's firmware
+// volumes, and the PEI core. Built from a scenario; a flash key that cannot be used throws
+// ScenarioError.
 #pragma once
 
-#include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,9 @@ namespace sim {
 
 class PeiBoard {
 public:
-  explicit PeiBoard(const Scenario &scenario);
+  // Makes the core's binding for an image run; without one the board runs the host build.
+  using BindingFactory = std::function<std::unique_ptr<PeiCoreBinding>(PeiBoard &)>;
+  explicit PeiBoard(const Scenario &scenario, const BindingFactory &binding = {});
 
   // Installs, as another platform component would, the PPI a scenario names.
   void InstallPlatformPpi(const std::string &name);
@@ -37,14 +41,14 @@ public:
   RamDevice frame_buffer{machine.bus, kFrameBufferBase, kFrameBufferSize, "frame-buffer"};
   VgaDac dac{machine.bus};
   FlashDevice flash{machine.bus};
+  std::unique_ptr<PeiCoreBinding> binding; // an image run's, or null
   PeiCore core;
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
   // What the board loaded but the scenario may not mean (a volume file that does not parse).
   std::vector<std::string> warnings;
 
 private:
-  std::deque<EFI_PEI_PPI_DESCRIPTOR> descriptors_; // stable addresses for installed PPIs
-  IPMI_TRANSPORT_PPI ipmi_{};
+  uint64_t ipmi_ = 0;              // the IPMI transport PPI, in the core's memory
   uint64_t trigger_interface_ = 0; // what trigger PPIs point at; no component reads it
 };
 

@@ -40,14 +40,15 @@ ProgressRecordState ReadProgressRecord(const HobList &hobs) {
 }
 
 BootResult RunPeiBoot(PeiBoard &board,
-                      const std::function<void(size_t, const EventOutcome &)> &afterEvent) {
+                      const std::function<void(size_t, const EventOutcome &)> &afterEvent,
+                      const std::function<EFI_STATUS()> &load) {
   BootResult result;
   for (const std::string &name : board.scenario.preinstalled) {
     Mark(board, "preinstall " + name);
     board.InstallPlatformPpi(name);
   }
   Mark(board, "entry BootProgressPei");
-  result.entry_status = board.core.RunPeim(BootProgressPeiEntry);
+  result.entry_status = load ? load() : board.core.RunPeim(BootProgressPeiEntry);
   for (size_t i = 0; i < board.scenario.events.size(); ++i) {
     Mark(board, "install " + board.scenario.events[i]);
     board.InstallPlatformPpi(board.scenario.events[i]);

@@ -33,7 +33,9 @@ struct BootResult {
 };
 
 // Runs the scenario's boot on `board`. `afterEvent` sees each event's outcome as it happens.
+// `load` runs the module's entry point; by default the host build's.
 BootResult RunPeiBoot(PeiBoard &board,
-                      const std::function<void(size_t, const EventOutcome &)> &afterEvent = {});
+                      const std::function<void(size_t, const EventOutcome &)> &afterEvent = {},
+                      const std::function<EFI_STATUS()> &load = {});
 
 } // namespace sim

@@ -1,12 +1,15 @@
 #include "sim/pi/fv_builder.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "sim/core/input_file.h"
 #include "sim/core/json_input.h"
+#include "sim/pi/pe_image.h"
 
 namespace sim {
 
@@ -15,6 +18,9 @@ using nlohmann::json;
 namespace {
 constexpr uint8_t kErased = 0xFF;
 constexpr uint64_t kFileAlignment = 8;
+// Where the board's flash decodes, and the last block a volume can start at.
+constexpr uint64_t kFlashWindowBase = 0xFF000000;
+constexpr uint64_t kFlashWindowLast = 0x100000000 - kFvBlockSize;
 constexpr uint32_t kVolumeAttributes = EFI_FVB2_READ_ENABLED_CAP | EFI_FVB2_READ_STATUS |
                                        EFI_FVB2_MEMORY_MAPPED | EFI_FVB2_ERASE_POLARITY |
                                        EFI_FVB2_ALIGNMENT_8;
@@ -34,22 +40,55 @@ void Put24(uint8_t *p, uint32_t v) {
   p[2] = static_cast<uint8_t>(v >> 16);
 }
 
-std::vector<uint8_t> FileBytes(const FvFileSpec &spec) {
+std::vector<uint8_t> Section(uint8_t type, const std::vector<uint8_t> &data,
+                             const FvFileSpec &spec) {
+  const uint64_t sectionSize = sizeof(EFI_COMMON_SECTION_HEADER) + data.size();
+  if (sectionSize >= kFfsSize24Max) {
+    throw FvBuildError(spec.source + ": too large for a section (" + std::to_string(data.size()) +
+                       " bytes)");
+  }
+  EFI_COMMON_SECTION_HEADER section{};
+  Put24(section.Size, static_cast<uint32_t>(sectionSize));
+  section.Type = type;
+  const auto *s = reinterpret_cast<const uint8_t *>(&section);
+  std::vector<uint8_t> bytes(s, s + sizeof section);
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  return bytes;
+}
+
+// A pad section, then the PE32 section whose image data lands on the image's alignment at
+// `fileAddress` + the file header, with the image rebased to that address.
+std::vector<uint8_t> PeimBody(const FvFileSpec &spec, uint64_t fileAddress) {
+  try {
+    PeImage image(spec.data);
+    if (!image.ExecutesInPlace()) {
+      throw FvBuildError(spec.source +
+                         ": cannot execute in place (section file offsets differ from their "
+                         "RVAs; link with the file alignment equal to the section alignment)");
+    }
+    const uint64_t align = std::max<uint64_t>(image.SectionAlignment(), 4);
+    const uint64_t sections = fileAddress + sizeof(EFI_FFS_FILE_HEADER);
+    uint64_t pad = (align - (sections + 2 * sizeof(EFI_COMMON_SECTION_HEADER)) % align) % align;
+    pad += sizeof(EFI_COMMON_SECTION_HEADER); // the pad section's own header
+    image.Rebase(sections + pad + sizeof(EFI_COMMON_SECTION_HEADER));
+    std::vector<uint8_t> body = Section(
+        EFI_SECTION_RAW, std::vector<uint8_t>(pad - sizeof(EFI_COMMON_SECTION_HEADER), 0), spec);
+    const std::vector<uint8_t> pe32 = Section(EFI_SECTION_PE32, image.Bytes(), spec);
+    body.insert(body.end(), pe32.begin(), pe32.end());
+    return body;
+  } catch (const PeImageError &e) {
+    throw FvBuildError(spec.source + ": " + e.what());
+  }
+}
+
+std::vector<uint8_t> FileBytes(const FvFileSpec &spec, uint64_t fileAddress) {
   std::vector<uint8_t> body;
-  if (spec.type == EFI_FV_FILETYPE_RAW) {
+  if (spec.type == EFI_FV_FILETYPE_PEIM) {
+    body = PeimBody(spec, fileAddress);
+  } else if (spec.type == EFI_FV_FILETYPE_RAW) {
     body = spec.data;
   } else {
-    const uint64_t sectionSize = sizeof(EFI_COMMON_SECTION_HEADER) + spec.data.size();
-    if (sectionSize >= kFfsSize24Max) {
-      throw FvBuildError(spec.source + ": too large for a raw section (" +
-                         std::to_string(spec.data.size()) + " bytes)");
-    }
-    EFI_COMMON_SECTION_HEADER section{};
-    Put24(section.Size, static_cast<uint32_t>(sectionSize));
-    section.Type = EFI_SECTION_RAW;
-    const auto *s = reinterpret_cast<const uint8_t *>(&section);
-    body.assign(s, s + sizeof section);
-    body.insert(body.end(), spec.data.begin(), spec.data.end());
+    body = Section(EFI_SECTION_RAW, spec.data, spec);
   }
   const uint64_t fileSize = sizeof(EFI_FFS_FILE_HEADER) + body.size();
   if (fileSize > kFfsSize24Max) {
@@ -143,7 +182,12 @@ std::vector<uint8_t> BuildFirmwareVolume(const FvManifest &manifest) {
     }
     const uint64_t start = AlignUp(at, kFileAlignment);
     contents.resize(start - kHeaderLength, kErased);
-    const std::vector<uint8_t> file = FileBytes(manifest.files[i]);
+    if (manifest.files[i].type == EFI_FV_FILETYPE_PEIM && manifest.base == 0) {
+      throw FvBuildError(manifest.files[i].source +
+                         ": a PEI module executes in place; the manifest needs the volume's "
+                         "flash \"base\"");
+    }
+    const std::vector<uint8_t> file = FileBytes(manifest.files[i], manifest.base + start);
     contents.insert(contents.end(), file.begin(), file.end());
     at = start + file.size();
   }
@@ -186,11 +230,11 @@ std::vector<uint8_t> BuildFirmwareVolume(const FvManifest &manifest) {
 
 namespace {
 // The keys a manifest may hold, at the top and in each entry of "files".
-const std::initializer_list<std::string_view> kManifestKeys = {"files", "size"};
+const std::initializer_list<std::string_view> kManifestKeys = {"files", "size", "base"};
 const std::initializer_list<std::string_view> kManifestFileKeys = {"guid", "path", "type"};
 
 void RequireManifestKeys(const json &object, const std::string &at,
-                      std::initializer_list<std::string_view> known) {
+                         std::initializer_list<std::string_view> known) {
   std::string list;
   for (std::string_view k : known) {
     list += (list.empty() ? "" : ", ") + std::string(k);
@@ -206,31 +250,45 @@ void RequireManifestKeys(const json &object, const std::string &at,
   }
 }
 
+// A non-negative integer, a JSON number or a decimal or "0x..." string; nullopt for anything else.
+std::optional<uint64_t> ManifestInteger(const json &v) {
+  if (v.is_number_unsigned()) {
+    return v.get<uint64_t>();
+  }
+  if (!v.is_string() || v.get<std::string>().empty() ||
+      !std::isdigit(static_cast<unsigned char>(v.get<std::string>()[0]))) {
+    return std::nullopt;
+  }
+  try {
+    size_t used = 0;
+    const uint64_t n = std::stoull(v.get<std::string>(), &used, 0);
+    return used == v.get<std::string>().size() ? std::optional<uint64_t>(n) : std::nullopt;
+  } catch (const std::logic_error &) { // invalid_argument, out_of_range
+    return std::nullopt;
+  }
+}
+
 uint64_t VolumeSize(const json &s, const std::string &where) {
-  const std::string expected = where + ": \"size\" must be 0 (as small as the files allow) or a " +
-                               "multiple of " + std::to_string(kFvBlockSize) + " up to " +
-                               std::to_string(kFvMaxSize) + " bytes, got " + s.dump();
-  uint64_t size = 0;
-  if (s.is_number_unsigned()) {
-    size = s.get<uint64_t>();
-  } else if (s.is_string() && !s.get<std::string>().empty() &&
-             std::isdigit(static_cast<unsigned char>(s.get<std::string>()[0]))) {
-    try {
-      size_t used = 0;
-      size = std::stoull(s.get<std::string>(), &used, 0);
-      if (used != s.get<std::string>().size()) {
-        throw FvBuildError(expected);
-      }
-    } catch (const std::logic_error &) {
-      throw FvBuildError(expected);
-    }
-  } else {
-    throw FvBuildError(expected);
+  const std::optional<uint64_t> size = ManifestInteger(s);
+  if (!size || *size % kFvBlockSize != 0 || *size > kFvMaxSize) {
+    throw FvBuildError(where + ": \"size\" must be 0 (as small as the files allow) or a " +
+                       "multiple of " + std::to_string(kFvBlockSize) + " up to " +
+                       std::to_string(kFvMaxSize) + " bytes, got " + s.dump());
   }
-  if (size % kFvBlockSize != 0 || size > kFvMaxSize) {
-    throw FvBuildError(expected);
+  return *size;
+}
+
+// The volume's flash address: block-aligned, in the 16 MiB below 4 GiB where the flash decodes.
+uint64_t VolumeBase(const json &b, const std::string &where) {
+  const std::optional<uint64_t> base = ManifestInteger(b);
+  if (!base || *base % kFvBlockSize != 0 || *base < kFlashWindowBase || *base > kFlashWindowLast) {
+    char range[96];
+    std::snprintf(range, sizeof range, "a multiple of 0x%X from 0x%llX to 0x%llX", kFvBlockSize,
+                  static_cast<unsigned long long>(kFlashWindowBase),
+                  static_cast<unsigned long long>(kFlashWindowLast));
+    throw FvBuildError(where + ": \"base\" must be " + range + ", got " + b.dump());
   }
-  return size;
+  return *base;
 }
 } // namespace
 
@@ -262,6 +320,9 @@ FvManifest LoadFvManifest(const std::filesystem::path &path) {
   if (doc.contains("size")) {
     manifest.size = VolumeSize(doc["size"], where);
   }
+  if (doc.contains("base")) {
+    manifest.base = VolumeBase(doc["base"], where);
+  }
   const std::filesystem::path dir = path.parent_path();
   uint64_t total = 0;
   for (size_t i = 0; i < doc["files"].size(); ++i) {
@@ -282,11 +343,14 @@ FvManifest LoadFvManifest(const std::filesystem::path &path) {
         spec.type = EFI_FV_FILETYPE_FREEFORM;
       } else if (t == "raw") {
         spec.type = EFI_FV_FILETYPE_RAW;
+      } else if (t == "peim") {
+        spec.type = EFI_FV_FILETYPE_PEIM;
       } else if (t.is_number_unsigned() && t.get<uint64_t>() >= 1 && t.get<uint64_t>() <= 0xFF &&
                  t.get<uint64_t>() != EFI_FV_FILETYPE_FFS_PAD) {
         spec.type = static_cast<uint8_t>(t.get<uint64_t>());
       } else {
-        throw FvBuildError(at + ": \"type\" must be \"freeform\", \"raw\" or a file type " +
+        throw FvBuildError(at +
+                           ": \"type\" must be \"freeform\", \"raw\", \"peim\" or a file type " +
                            "number from 1 to 255 other than 240 (pad), got " + t.dump());
       }
     }

@@ -9,15 +9,22 @@ namespace {
 constexpr size_t kHeader = sizeof(EFI_HOB_GENERIC_HEADER);
 }
 
-HobList::HobList(uint32_t bootMode, size_t capacity) : storage_((capacity + 7) / 8, 0) {
+HobList::HobList(uint32_t bootMode, size_t capacity) : HobList(bootMode, capacity, nullptr, 0) {}
+
+HobList::HobList(uint32_t bootMode, size_t capacity, uint8_t *bytes, uint64_t address)
+    : storage_(bytes ? 0 : (capacity + 7) / 8, 0),
+      bytes_(bytes ? bytes : reinterpret_cast<uint8_t *>(storage_.data())),
+      capacity_(bytes ? capacity : storage_.size() * sizeof(uint64_t)),
+      base_(bytes ? address : reinterpret_cast<uintptr_t>(bytes_)) {
   if (Capacity() < sizeof(EFI_HOB_HANDOFF_INFO_TABLE) + kHeader) {
     throw std::invalid_argument("HOB memory too small for the PHIT and end HOBs");
   }
+  std::memset(Bytes(), 0, Capacity());
   EFI_HOB_HANDOFF_INFO_TABLE *phit = Phit();
   phit->Header = {EFI_HOB_TYPE_HANDOFF, sizeof(EFI_HOB_HANDOFF_INFO_TABLE), 0};
   phit->Version = EFI_HOB_HANDOFF_TABLE_VERSION;
   phit->BootMode = bootMode;
-  const uint64_t base = reinterpret_cast<uintptr_t>(Bytes());
+  const uint64_t base = base_;
   phit->EfiMemoryBottom = base;
   phit->EfiMemoryTop = base + Capacity();
   phit->EfiFreeMemoryTop = base + Capacity();
@@ -28,7 +35,7 @@ HobList::HobList(uint32_t bootMode, size_t capacity) : storage_((capacity + 7) /
 void HobList::WriteEnd() {
   EFI_HOB_GENERIC_HEADER end = {EFI_HOB_TYPE_END_OF_HOB_LIST, kHeader, 0};
   std::memcpy(Bytes() + end_offset_, &end, kHeader);
-  const uint64_t base = reinterpret_cast<uintptr_t>(Bytes());
+  const uint64_t base = base_;
   Phit()->EfiEndOfHobList = base + end_offset_;
   Phit()->EfiFreeMemoryBottom = base + end_offset_ + kHeader;
 }

@@ -77,6 +77,11 @@ EFI_STATUS SmmCore::Load(EFI_IMAGE_ENTRY_POINT entry) {
   return entry(ImageHandle(), SystemTable());
 }
 
+EFI_STATUS SmmCore::Load(const std::function<EFI_STATUS(EFI_HANDLE, EFI_SYSTEM_TABLE *)> &entry) {
+  RestoreFreshModuleGlobals();
+  return entry(ImageHandle(), SystemTable());
+}
+
 void SmmCore::InstallBootProtocol(const EFI_GUID &guid, VOID *interface) {
   boot_db_.emplace_back(guid, interface);
 }

@@ -32,6 +32,8 @@ public:
 
   // Loads a driver: restores fresh module globals and calls its entry point.
   EFI_STATUS Load(EFI_IMAGE_ENTRY_POINT entry);
+  // The same for an entry point reached another way (an image on an emulated processor).
+  EFI_STATUS Load(const std::function<EFI_STATUS(EFI_HANDLE, EFI_SYSTEM_TABLE *)> &entry);
 
   EFI_SYSTEM_TABLE *SystemTable() { return &system_table_; }
   EFI_SMM_SYSTEM_TABLE2 *Smst() { return &smst_; }

@@ -136,7 +136,11 @@ TEST_F(ArtworkTools, FvpackRefusesUnknownKeysKeysGivenTwiceAndSizesOutOfRange) {
   std::ofstream(dir / "a.bmp") << "BM";
   const std::string file = std::string(R"({"guid": ")") + kGuid + R"(", "path": "a.bmp")";
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {R"({"files": [], "sise": 4096})", "key 'sise' is not a manifest key (known: files, size)"},
+      {R"({"files": [], "sise": 4096})",
+       "key 'sise' is not a manifest key (known: files, size, base)"},
+      {R"({"files": [], "base": "0xFEFFF000"})",
+       "\"base\" must be a multiple of 0x1000 from 0xFF000000"},
+      {R"({"files": [], "base": "0xFFFF0800"})", "to 0xFFFFF000, got \"0xFFFF0800\""},
       {R"({"files": [)" + file + R"(, "typ": "raw"}]})", "files[0]: key 'typ' is not a manifest"},
       {R"({"files": [)" + file + R"(, "path": "b.bmp"}]})",
        "key 'files[0].path': expected each key once"},

@@ -25,7 +25,7 @@ std::vector<int> Percents(const sim::BootResult &r) {
 size_t Runs(const Boot &b, EFI_PEIM_NOTIFY_ENTRY_POINT callback) {
   size_t n = 0;
   for (const auto &run : b.board.core.NotifyRuns()) {
-    n += run.descriptor->Notify == callback;
+    n += run.notify == callback;
   }
   return n;
 }
@@ -51,7 +51,7 @@ TEST(BootSequence, DefaultBoardRunsThirtyThenTwentyForPermanentMemory) {
   std::vector<EFI_PEIM_NOTIFY_ENTRY_POINT> forPermanentMemory;
   for (const auto &run : runs) {
     if (GuidEquals(&run.guid, &gEfiPeiPermanentMemoryInstalledPpiGuid)) {
-      forPermanentMemory.push_back(run.descriptor->Notify);
+      forPermanentMemory.push_back(run.notify);
     }
   }
   EXPECT_EQ(forPermanentMemory,

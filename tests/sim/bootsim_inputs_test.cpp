@@ -36,11 +36,26 @@ protected:
 TEST_F(BootsimInputs, ScenarioPathsThatAreNotFilesExitTwo) {
   const test::BadPaths bad(dir, sim::kScenarioFileLimit);
   for (const auto &[path, words] : bad.All()) {
-    for (const char *mode : {"", "--smm"}) {
+    for (const char *mode : {"", "--smm"}) { // each command reads the scenario itself
       const test::CliRun run = Bootsim(std::string(mode) + " --scenario " + path.string() +
                                        " --out " + (dir / "out").string());
       EXPECT_EQ(run.exit_code, 2) << path << run.output;
       EXPECT_TRUE(run.Says("--scenario: " + path.string())) << run.output;
+      EXPECT_TRUE(run.Says(words)) << run.output;
+      EXPECT_FALSE(fs::exists(dir / "out" / "report.json"));
+    }
+  }
+}
+
+TEST_F(BootsimInputs, ImagePathsThatAreNotFilesExitTwo) {
+  const test::BadPaths bad(dir, sim::kFlashImageLimit);
+  for (const auto &[path, words] : bad.All()) {
+    for (const char *mode : {"", "--smm "}) {
+      const test::CliRun run = Bootsim(std::string(mode) + "--image " + path.string() + " --out " +
+                                       (dir / "out").string());
+      EXPECT_EQ(run.exit_code, 2) << path << run.output;
+      EXPECT_TRUE(run.Says("--image: " + path.string() + ": cannot read the image: it"))
+          << run.output;
       EXPECT_TRUE(run.Says(words)) << run.output;
       EXPECT_FALSE(fs::exists(dir / "out" / "report.json"));
     }
@@ -104,14 +119,20 @@ TEST_F(BootsimInputs, ScenariosThatOnceCrashedOrPassedSilentlyExitTwo) {
       {R"({"flash": {"volumes": [], "size": 1}})", "key 'flash.size'"},
       {R"({"flash": {"volumes": [{"base": "0xFE000000", "file": "x.fv"}]}})",
        "key 'flash.volumes[0].base': expected an integer from 0xFF000000 to 0xFFFFFFFF"},
+      // Keys of image runs are checked on every run.
+      {R"({"temp_ram_size": "0xFFFFFFFFFFFF"})", "key 'temp_ram_size': expected an integer from"},
+      {R"({"image_volume_base": "0x1FFFF0000"})",
+       "key 'image_volume_base': expected an integer from 0xFF000000 to 0xFFFFF000"},
+      {R"({"display": {"chip": {}}})", "key 'display.chip'"},
   };
-  for (const auto &[scenario, words] : cases) {
-    for (const char *mode : {"", "--smm"}) {
-      const test::CliRun run = Boot(scenario, mode);
-      EXPECT_EQ(run.exit_code, 2) << mode << " " << scenario << "\n" << run.output;
-      EXPECT_TRUE(run.Says((dir / "s.json").string() + ": ")) << run.output;
-      EXPECT_TRUE(run.Says(words)) << scenario << "\n" << run.output;
-    }
+  // Both commands check the same blocks; they take the cases in turn.
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const auto &[scenario, words] = cases[i];
+    const char *mode = i % 2 == 0 ? "" : "--smm";
+    const test::CliRun run = Boot(scenario, mode);
+    EXPECT_EQ(run.exit_code, 2) << mode << " " << scenario << "\n" << run.output;
+    EXPECT_TRUE(run.Says((dir / "s.json").string() + ": ")) << run.output;
+    EXPECT_TRUE(run.Says(words)) << scenario << "\n" << run.output;
   }
   // The SMM board places its configuration space at PCD token 5: an unusable base once aborted.
   const test::CliRun smm = Boot(R"({"pcd": {"5": "0xFFFFFFFFFFF"}})", "--smm");
@@ -131,12 +152,13 @@ TEST_F(BootsimInputs, ScenarioWithoutEventsBootsTheDefaultMilestones) {
   EXPECT_TRUE(nlohmann::json::parse(none)["events"].empty());
 }
 
-TEST(BootsimHelp, EveryCommandExplainsItselfAndRefusesUnknownOptions) {
+TEST(BootsimHelp, EveryCommandExplainsItself) {
   for (const char *args : {"--help", "-h", "--smm --help"}) {
     const test::CliRun run = Bootsim(args);
     EXPECT_EQ(run.exit_code, 0) << args;
-    for (const char *word : {"--scenario FILE", "--out DIR", "--frames", "--trace", "--smm",
-                             "check-images", "exit codes", "3 an output could not be written"}) {
+    for (const char *word :
+         {"--scenario FILE", "--out DIR", "--frames", "--trace", "--smm", "--image FILE.efi",
+          "check-images", "exit codes", "3 an output could not be written"}) {
       EXPECT_TRUE(run.Says(word)) << word << "\n" << run.output;
     }
   }
@@ -146,10 +168,14 @@ TEST(BootsimHelp, EveryCommandExplainsItselfAndRefusesUnknownOptions) {
        {"--manifest M.json", "--role ROLE", "--high", "--low", "--at BOTTOM,LEFT", "exit codes"}) {
     EXPECT_TRUE(images.Says(word)) << word << "\n" << images.output;
   }
+}
+
+TEST(BootsimHelp, UnknownOptionsAndMissingValuesPrintTheUsage) {
   const std::vector<std::pair<std::string, std::string>> wrong = {
       {"--bogus", "unknown option --bogus"},
       {"--scenario", "--scenario needs a value (FILE)"},
       {"--scenario a.json --scenario b.json", "--scenario: given twice"},
+      {"--image a.efi --image b.efi", "--image: given twice"},
       {"--smm --frames", "--frames does not apply to the SMM load"},
       {"stray", "unexpected argument stray"},
       {"check-images --bogus", "unknown option --bogus"},

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "sim/core/input_file.h"
 #include "sim/core/scenario.h"
+#include "sim/core/scenario_keys.h"
 #include "tests/sim/cli_run.h"
 
 namespace {
@@ -103,12 +105,44 @@ TEST(Scenario, UnknownKeysAndTokensAnywhereAreErrors) {
   // The board publishes PCD tokens 5 and 6 only; 6 is a pointer the module follows, so only
   // "no table" can be given as a number.
   EXPECT_NE(ErrorOf(R"({"pcd": {"7": 1}})").find("key 'pcd.7'"), std::string::npos);
-  EXPECT_NE(ErrorOf(R"({"pcd": {"6": 4096}})").find("pcd.segment_table"), std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"pcd": {"6": 4096}})").find("0 (no segment table)"), std::string::npos);
   EXPECT_EQ(Parse(R"({"pcd": {"0x5": "0xC0000000"}, "host": {"config_base": 0}})").pcd.at(5),
             0xC0000000u); // a token written in hex is the same token
-  // Blocks owned by other parsers pass through to them.
-  EXPECT_EQ(ErrorOf(R"({"display": {}, "pch": {}, "bmc": {}, "pcd": {"segment_table": []}})"),
-            "(no error)");
+  // Every block is checked before its parser runs, down to list elements; blocks no model
+  // reads yet hold no keys.
+  EXPECT_EQ(ErrorOf(R"({"display": {}, "pch": {}, "bmc": {}})"), "(no error)");
+  EXPECT_NE(ErrorOf(R"({"display": {"mode": 1}})").find("key 'display.mode'"), std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"pcd": {"segment_table": []}})").find("key 'pcd.segment_table'"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"flash": {"volumes": [{"base": 0, "file": "a", "size": 1}]}})")
+                .find("key 'flash.volumes[0].size': expected one of the known keys (base, file, "
+                      "manifest)"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"smm": {"sink": {"present": true, "later": 2}}})").find("smm.sink.later"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"smm": {"processors": [5]}})").find("key 'smm.processors[0]'"),
+            std::string::npos);
+  EXPECT_NE(ErrorOf(R"({"cost_model": 3})").find("key 'cost_model': expected an object"),
+            std::string::npos);
+}
+
+// docs/scenario.md documents each key of the table, with its range and default, and no other.
+TEST(Scenario, TheDocumentListsEveryKeyWithItsRangeAndDefault) {
+  std::ifstream in(std::string(SOURCE_DIR) + "/docs/scenario.md");
+  ASSERT_TRUE(in) << "docs/scenario.md";
+  std::set<std::string> documented;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("| `", 0) == 0) {
+      documented.insert(line);
+    }
+  }
+  std::set<std::string> rows;
+  for (const sim::ScenarioKey &k : sim::ScenarioKeys()) {
+    rows.insert("| `" + std::string(k.path) + "` | " + std::string(k.takes) + " | " +
+                std::string(k.default_value) + " |");
+  }
+  EXPECT_EQ(documented, rows);
 }
 
 TEST(Scenario, KeysGivenTwiceAreErrorsNamingThePath) {

@@ -145,7 +145,8 @@ std::string RoleList(const BoardNames &names) {
 std::string ParseMargins(CheckState &s, const std::string &v) {
   const size_t comma = v.find(',');
   unsigned long long m[2];
-  const std::string parts[2] = {v.substr(0, comma), comma == std::string::npos ? "" : v.substr(comma + 1)};
+  const std::string parts[2] = {v.substr(0, comma),
+                                comma == std::string::npos ? "" : v.substr(comma + 1)};
   for (int i = 0; i < 2; ++i) {
     if (parts[i].empty() || parts[i].size() > 10 ||
         parts[i].find_first_not_of("0123456789") != std::string::npos) {
@@ -250,10 +251,12 @@ bool Resolve(const std::vector<LooseFile> &files, std::vector<Subject> *subjects
       subjects->push_back({role->name, f.path + ", role from " + source, std::move(in.bytes),
                            role->high_palette, role->positions});
     } else {
-      subjects->push_back({f.path,
-                           std::string("no role: palette from entry ") +
-                               (f.high_palette ? "230" : "0"),
-                           std::move(in.bytes), f.high_palette, {f.at}});
+      subjects->push_back(
+          {f.path,
+           std::string("no role: palette from entry ") + (f.high_palette ? "230" : "0"),
+           std::move(in.bytes),
+           f.high_palette,
+           {f.at}});
     }
   }
   return true;
@@ -280,8 +283,7 @@ int RunCheckImagesCommand(const std::vector<std::string> &args) {
     error = "--manifest takes no other options or files";
   }
   if (!error.empty()) {
-    std::fprintf(stderr, "bootsim check-images: %s\n%s", error.c_str(),
-                 CheckImagesUsage().c_str());
+    std::fprintf(stderr, "bootsim check-images: %s\n%s", error.c_str(), CheckImagesUsage().c_str());
     return kExitBadInput;
   }
   if (state.manifest) {

@@ -23,11 +23,11 @@ enum class ParseOutcome { kRun, kHelp, kError };
 // Applies `args` to `state` through `table`; operands (arguments not starting with '-') go to
 // `operand`. On kError, `error` says which argument is wrong. `given` lists the options used.
 template <typename State>
-ParseOutcome ParseCommandLine(const std::vector<CommandOption<State>> &table,
-                              const std::vector<std::string> &args, State &state,
-                              std::type_identity_t<std::string (*)(State &, const std::string &)>
-                                  operand,
-                              std::string *error, std::vector<const CommandOption<State> *> *given) {
+ParseOutcome
+ParseCommandLine(const std::vector<CommandOption<State>> &table,
+                 const std::vector<std::string> &args, State &state,
+                 std::type_identity_t<std::string (*)(State &, const std::string &)> operand,
+                 std::string *error, std::vector<const CommandOption<State> *> *given) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
     if (arg == "--help" || arg == "-h") {

@@ -1,6 +1,7 @@
 // bootsim: runs the firmware modules on the simulated board.
 //   bootsim [--scenario FILE] [--out DIR] [--frames] [--trace]   PEI boot of BootProgressPei
 //   bootsim --smm [--scenario FILE] [--out DIR] [--trace]         load of DimmReportSmm
+//   ... --image FILE.efi                                          run the firmware image itself
 //   bootsim check-images ...                                      check boot-screen artwork
 // `bootsim --help` lists every option; exit codes are in tools/bootsim/options.h.
 #include <cstdio>

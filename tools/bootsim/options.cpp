@@ -5,6 +5,7 @@
 
 #include "sim/core/input_file.h"
 #include "sim/core/output_file.h"
+#include "sim/emu/pei_image.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/smm/smm_scenario.h"
 
@@ -28,6 +29,16 @@ const std::vector<CommandOption<BootsimOptions>> &BootsimOptionTable() {
       {"--scenario", "FILE", kPeiCommand | kSmmCommand,
        "the board (JSON, at most 1 MiB; docs/scenario.md); default: the built-in board",
        SetScenario},
+      {"--image", "FILE.efi", kPeiCommand | kSmmCommand,
+       "run the firmware image itself (BootProgressPei.efi, or DimmReportSmm.efi with --smm) on "
+       "an emulated processor instead of the host build; FILE.efi.map beside it is read if present",
+       [](BootsimOptions &o, const std::string &v) {
+         if (o.image) {
+           return std::string("given twice");
+         }
+         o.image = v;
+         return std::string();
+       }},
       {"--out", "DIR", kPeiCommand | kSmmCommand, "where outputs go (created); default: out",
        [](BootsimOptions &o, const std::string &v) {
          o.out = v;
@@ -57,21 +68,24 @@ std::string BootsimUsage() {
       "--help)\n"
       "options:\n";
   text += OptionHelp(BootsimOptionTable());
-  text += "  --help, -h          this text\n"
-          "outputs in DIR: boot-screen.png and report.json (PEI), report.json (SMM), frame-NN-EVENT.png\n"
-          "  with --frames, trace.jsonl with --trace; README.md describes their fields\n"
-          "exit codes: 0 done; 1 the module's load failed (SMM); 2 bad usage, scenario or input file;\n"
-          "  3 an output could not be written\n";
+  text +=
+      "  --help, -h          this text\n"
+      "outputs in DIR: boot-screen.png and report.json (PEI), report.json (SMM), "
+      "frame-NN-EVENT.png\n"
+      "  with --frames, trace.jsonl with --trace; README.md describes their fields\n"
+      "exit codes: 0 done; 1 the module's load failed (SMM); 2 bad usage, scenario or input file;\n"
+      "  3 an output could not be written\n";
   return text;
 }
 
 std::optional<sim::Scenario> LoadScenarioOrReport(const BootsimOptions &options) {
   try {
-    sim::Scenario s = options.scenario ? sim::LoadScenario(*options.scenario)
-                                       : sim::DefaultScenario();
+    sim::Scenario s =
+        options.scenario ? sim::LoadScenario(*options.scenario) : sim::DefaultScenario();
     // Both boards' blocks are checked whichever runs, so a mistake never waits for the other mode.
     (void)sim::ParseFlashVolumes(s);
     (void)sim::ParseSmmScenario(s);
+    (void)sim::emu::ParsePeiImageLayout(s);
     return s;
   } catch (const sim::ScenarioError &e) {
     std::fprintf(stderr, "bootsim: %s%s\n", e.key == "(file)" ? "--scenario: " : "", e.what());

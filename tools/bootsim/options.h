@@ -15,8 +15,8 @@
 
 // Exit codes of every bootsim command.
 constexpr int kExitDone = 0;
-constexpr int kExitRunFailed = 1;   // the module reported an error; check-images refused an image
-constexpr int kExitBadInput = 2;    // unknown option, unusable scenario or input file
+constexpr int kExitRunFailed = 1;    // the module reported an error; check-images refused an image
+constexpr int kExitBadInput = 2;     // unknown option, unusable scenario or input file
 constexpr int kExitOutputFailed = 3; // an output file could not be written
 
 // The commands an option applies to.
@@ -29,6 +29,7 @@ struct BootsimOptions {
   std::filesystem::path out = "out";
   bool frames = false;
   bool trace = false;
+  std::optional<std::filesystem::path> image; // run this firmware image instead of the host build
 };
 
 const std::vector<CommandOption<BootsimOptions>> &BootsimOptionTable();
@@ -36,7 +37,8 @@ const std::vector<CommandOption<BootsimOptions>> &BootsimOptionTable();
 std::string BootsimUsage();
 
 // The scenario the options name, or the built-in default, with every block bootsim knows checked
-// (flash and smm, whichever board runs). Prints the error and returns nothing when it cannot be used.
+// (flash and smm, whichever board runs). Prints the error and returns nothing when it cannot be
+// used.
 std::optional<sim::Scenario> LoadScenarioOrReport(const BootsimOptions &options);
 
 // Creates the output directory; prints why and returns false when it cannot.

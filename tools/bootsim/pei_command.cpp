@@ -5,6 +5,8 @@
 
 #include "sim/core/bus_report.h"
 #include "sim/core/output_file.h"
+#include "sim/emu/cpu_report.h"
+#include "sim/emu/pei_image.h"
 #include "sim/pei/pei_boot.h"
 #include "sim/pei/pei_report.h"
 #include "sim/screen/image_roles.h"
@@ -56,10 +58,21 @@ int RunPeiCommand(const BootsimOptions &options) {
     return kExitBadInput;
   }
   std::unique_ptr<sim::PeiBoard> built;
+  std::optional<sim::emu::PeiImageRun> imageRun;
   try {
-    built = std::make_unique<sim::PeiBoard>(*scenario); // the flash key is read here
+    if (options.image) {
+      const std::vector<uint8_t> image = sim::emu::ReadImageFile(*options.image);
+      imageRun.emplace(
+          sim::emu::MakePeiImageRun(*scenario, image, options.image->string() + ".map"));
+      built = std::move(imageRun->board);
+    } else {
+      built = std::make_unique<sim::PeiBoard>(*scenario); // the flash key is read here
+    }
   } catch (const sim::ScenarioError &e) {
     std::fprintf(stderr, "bootsim: %s\n", e.what());
+    return kExitBadInput;
+  } catch (const std::exception &e) {
+    std::fprintf(stderr, "bootsim: --image: %s: %s\n", options.image->c_str(), e.what());
     return kExitBadInput;
   }
   sim::PeiBoard &board = *built;
@@ -83,7 +96,7 @@ int RunPeiCommand(const BootsimOptions &options) {
   }
   bool framesFailed = false;
   size_t frames = 0;
-  const sim::BootResult result = sim::RunPeiBoot(board, [&](size_t i, const sim::EventOutcome &e) {
+  const auto afterEvent = [&](size_t i, const sim::EventOutcome &e) {
     if (options.frames && !framesFailed) {
       char name[96];
       std::snprintf(name, sizeof name, "frame-%02zu-%s.png", i + 1, e.name.c_str());
@@ -95,11 +108,28 @@ int RunPeiCommand(const BootsimOptions &options) {
         ++frames;
       }
     }
-  });
+  };
+  std::function<EFI_STATUS()> load;
+  if (imageRun) {
+    load = [&] { return board.core.RunPeimAt(imageRun->volume.entry, imageRun->volume.file); };
+  }
+  const sim::BootResult result = sim::RunPeiBoot(board, afterEvent, load);
   board.machine.bus.SetTrace(nullptr);
 
   Screenshot(board, options.out / "boot-screen.png", log);
-  log.Write(options.out / "report.json", sim::PeiReport(board, result).dump(2) + "\n");
+  nlohmann::json report = sim::PeiReport(board, result);
+  if (imageRun) {
+    const sim::emu::CpuReport cpu = imageRun->binding->Report();
+    report["cpu"] = sim::emu::CpuReportJson(cpu);
+    std::printf("image: %llu instructions, deepest stack %llu bytes, %zu guest errors\n",
+                static_cast<unsigned long long>(cpu.instructions),
+                static_cast<unsigned long long>(cpu.stack_bytes), cpu.errors.size());
+    for (const sim::emu::GuestError &e : cpu.errors) {
+      std::printf("  guest error at 0x%llX: %s\n", static_cast<unsigned long long>(e.pc),
+                  e.what.c_str());
+    }
+  }
+  log.Write(options.out / "report.json", report.dump(2) + "\n");
   if (traceFile) {
     if (const std::string error = traceFile->Finish(); !error.empty()) {
       log.Failed(error);

@@ -7,6 +7,8 @@
 #include "dimmreport/driver_state.h"
 #include "dimmreport/processor_topology.h"
 #include "sim/core/output_file.h"
+#include "sim/emu/cpu_report.h"
+#include "sim/emu/smm_image.h"
 #include "sim/smm/efi_status_names.h"
 #include "sim/smm/smm_board.h"
 #include "sim/smm/smm_report.h"
@@ -21,14 +23,12 @@ void PrintRecords(const sim::SmmBoard &board) {
   }
 }
 
-void PrintTopology() {
-  std::printf("topology: %u cores, %u logical per package\n", MaxCoresPerPackage,
-              MaxLogicalPerPackage);
+void PrintTopology(const PackageTopology *table) {
   std::printf("  %-7s %-4s %-6s %-6s %s\n", "package", "core", "thread", "number", "apic id");
   for (uint32_t p = 0; p < kTopologyPackages; ++p) {
     for (uint32_t c = 0; c < kTopologyCores; ++c) {
       for (uint32_t t = 0; t < kTopologyThreads; ++t) {
-        const PackageTopology &pkg = ProcessorTopologyTable[p];
+        const PackageTopology &pkg = table[p];
         if (pkg.CpuPresent[c][t] == 1) {
           std::printf("  %-7u %-4u %-6u %-6llu 0x%x\n", p, c, t,
                       static_cast<unsigned long long>(pkg.CpuNumber[c][t]), pkg.CpuApicId[c][t]);
@@ -51,6 +51,16 @@ int RunSmmCommand(const BootsimOptions &options) {
     std::fprintf(stderr, "bootsim: %s\n", e.what());
     return kExitBadInput;
   }
+  std::optional<sim::emu::SmmImageRun> image;
+  if (options.image) {
+    try {
+      image.emplace(*board, sim::emu::ReadImageFile(*options.image),
+                    options.image->string() + ".map");
+    } catch (const std::exception &e) {
+      std::fprintf(stderr, "bootsim: --image: %s: %s\n", options.image->c_str(), e.what());
+      return kExitBadInput;
+    }
+  }
   if (!PrepareOutputDir(options)) {
     return kExitOutputFailed;
   }
@@ -67,13 +77,30 @@ int RunSmmCommand(const BootsimOptions &options) {
     board->machine.bus.SetTrace(trace.get());
     trace->Event(board->machine.clock.NowUs(), "entry DimmReportSmm");
   }
-  const EFI_STATUS status = board->Load(DriverEntry);
+  const EFI_STATUS status = image ? image->Load() : board->Load(DriverEntry);
   board->machine.bus.SetTrace(nullptr);
-  log.Write(options.out / "report.json",
-            nlohmann::json{{"scenario", scenario->source},
-                           {"smm", sim::SmmReport(*board, status, TscFrequency)}}
-                    .dump(2) +
-                "\n");
+  // The driver's own results: the host build's globals, or the image's.
+  uint64_t tscFrequency = TscFrequency;
+  const PackageTopology *topology = ProcessorTopologyTable;
+  if (image) {
+    const void *tsc = image->Global("?TscFrequency@@");
+    tscFrequency = tsc ? *static_cast<const uint64_t *>(tsc) : 0;
+    topology = static_cast<const PackageTopology *>(image->Global("?ProcessorTopologyTable@@"));
+  }
+  nlohmann::json report = {{"scenario", scenario->source},
+                           {"smm", sim::SmmReport(*board, status, tscFrequency)}};
+  if (image) {
+    const sim::emu::CpuReport cpu = image->Report();
+    report["cpu"] = sim::emu::CpuReportJson(cpu);
+    std::printf("image: %llu instructions, deepest stack %llu bytes, %zu guest errors\n",
+                static_cast<unsigned long long>(cpu.instructions),
+                static_cast<unsigned long long>(cpu.stack_bytes), cpu.errors.size());
+    for (const sim::emu::GuestError &e : cpu.errors) {
+      std::printf("  guest error at 0x%llX: %s\n", static_cast<unsigned long long>(e.pc),
+                  e.what.c_str());
+    }
+  }
+  log.Write(options.out / "report.json", report.dump(2) + "\n");
   if (traceFile) {
     if (const std::string error = traceFile->Finish(); !error.empty()) {
       log.Failed(error);
@@ -89,10 +116,12 @@ int RunSmmCommand(const BootsimOptions &options) {
   PrintRecords(*board);
   const double hz = static_cast<double>(board->smm.tsc_hz);
   std::printf("TSC: measured %llu Hz, board %llu Hz (%+.3f%%)\n",
-              static_cast<unsigned long long>(TscFrequency),
+              static_cast<unsigned long long>(tscFrequency),
               static_cast<unsigned long long>(board->smm.tsc_hz),
-              (static_cast<double>(TscFrequency) - hz) / hz * 100.0);
-  PrintTopology();
+              (static_cast<double>(tscFrequency) - hz) / hz * 100.0);
+  if (topology != nullptr) {
+    PrintTopology(topology);
+  }
   std::printf("virtual time %.2f us%s\n", board->machine.clock.NowUs(),
               board->machine.clock.Saturated() ? " (saturated: the clock reached its end)" : "");
   log.PrintSummary();

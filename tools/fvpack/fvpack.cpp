@@ -10,6 +10,7 @@
 
 #include "sim/core/output_file.h"
 #include "sim/pi/fv_builder.h"
+#include "sim/pi/pe_image.h"
 
 namespace {
 constexpr int kExitBadInput = 2;
@@ -66,6 +67,22 @@ int main(int argc, char **argv) {
     const sim::FvManifest m = sim::LoadFvManifest(manifest);
     files = m.files.size();
     volume = sim::BuildFirmwareVolume(m);
+    // A module executing in place from flash cannot keep writable data there.
+    for (const sim::FvFileSpec &f : m.files) {
+      if (f.type != EFI_FV_FILETYPE_PEIM) {
+        continue;
+      }
+      const sim::PeImage image(f.data);
+      for (const sim::PeSection &s : image.Sections()) {
+        if ((s.characteristics & sim::PeImage::kSectionWrite) != 0 && s.virtual_size != 0) {
+          std::fprintf(stderr,
+                       "fvpack: warning: %s: writable section %s (%u bytes) executes in place "
+                       "from flash: stores to it are lost, and data without file bytes reads "
+                       "whatever the flash holds there\n",
+                       f.source.c_str(), s.name.c_str(), s.virtual_size);
+        }
+      }
+    }
   } catch (const sim::FvBuildError &e) {
     std::fprintf(stderr, "fvpack: %s\n", e.what());
     return kExitBadInput;

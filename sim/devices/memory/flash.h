@@ -35,6 +35,8 @@ public:
   uint8_t Byte(uint64_t address) const { return bytes_[address - kBase]; }
   FlashView View() const;
   uint64_t RejectedWrites() const { return rejected_writes_; }
+  // The flash's bytes, for an emulated processor that maps them read-only and executes from them.
+  uint8_t *Storage() { return bytes_.data(); }
 
   // Flash keeps its contents; a reset changes nothing.
   void Reset() override {}

@@ -1,0 +1,39 @@
+#include "sim/emu/cpu_report.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "sim/core/input_file.h"
+
+namespace sim::emu {
+
+namespace {
+std::string Hex(uint64_t v) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
+  return text;
+}
+} // namespace
+
+nlohmann::json CpuReportJson(const CpuReport &cpu) {
+  nlohmann::json errors = nlohmann::json::array();
+  for (const GuestError &e : cpu.errors) {
+    errors.push_back({{"what", e.what}, {"pc", Hex(e.pc)}, {"address", Hex(e.address)}});
+  }
+  return {{"instructions", cpu.instructions},
+          {"stack_bytes", cpu.stack_bytes},
+          {"flash_writes", cpu.flash_writes},
+          {"guest_errors", errors}};
+}
+
+std::vector<uint8_t> ReadImageFile(const std::filesystem::path &file) {
+  InputFile in = ReadInputFile(file, kFlashImageLimit);
+  if (!in.ok()) {
+    throw std::runtime_error("cannot read the image: it " + in.problem +
+                             " (an image is a regular file of at most " +
+                             ByteCountText(kFlashImageLimit) + ")");
+  }
+  return std::move(in.bytes);
+}
+
+} // namespace sim::emu
