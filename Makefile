@@ -11,12 +11,19 @@ deps:
 	@tools/install-deps.sh
 
 configure: deps
+	@echo "configuring $(BUILD) (CMake preset $(PRESET))"
 	@cmake --preset $(PRESET) >/dev/null
 
 build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
-demo: build
+# Only what the demo runs: the simulator, the firmware images and the artwork volume.
+DEMO_TARGETS := bootsim firmware-images assets-volume
+
+demo: configure
+	@echo "building $(DEMO_TARGETS)"
+	@cmake --build --preset $(PRESET) -j $(JOBS) --target $(DEMO_TARGETS)
+	@echo "booting BootProgressPei on the default board: $(BUILD)/tools/bootsim/bootsim --out out"
 	@$(BUILD)/tools/bootsim/bootsim --out out
 
 test: build

@@ -1,5 +1,6 @@
 // Virtual time of the simulated board, in nanoseconds. Nothing in the simulator reads the host
-// clock: time moves only by bus-access costs and by stalls, so every run is repeatable.
+// clock: time moves only by bus-access costs and by stalls, so every run is repeatable. Time
+// saturates at the largest count (about 584 years) rather than wrapping, and says so.
 #pragma once
 
 #include <cstdint>
@@ -8,13 +9,26 @@ namespace sim {
 
 class Clock {
 public:
-  void Advance(uint64_t ns) { now_ns_ += ns; }
+  void Advance(uint64_t ns) {
+    if (ns > UINT64_MAX - now_ns_) {
+      now_ns_ = UINT64_MAX;
+      saturated_ = true;
+    } else {
+      now_ns_ += ns;
+    }
+  }
+  // True once an advance would have passed the largest count.
+  bool Saturated() const { return saturated_; }
   uint64_t NowNs() const { return now_ns_; }
   double NowUs() const { return static_cast<double>(now_ns_) / 1000.0; }
-  void Reset() { now_ns_ = 0; }
+  void Reset() {
+    now_ns_ = 0;
+    saturated_ = false;
+  }
 
 private:
   uint64_t now_ns_ = 0;
+  bool saturated_ = false;
 };
 
 // Cost of one bus access, in nanoseconds. The defaults are assumptions, not measurements: about

@@ -1,9 +1,9 @@
 #include "sim/emu/cpu_report.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
+
+#include "sim/core/input_file.h"
 
 namespace sim::emu {
 
@@ -27,11 +27,13 @@ nlohmann::json CpuReportJson(const CpuReport &cpu) {
 }
 
 std::vector<uint8_t> ReadImageFile(const std::filesystem::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    throw std::runtime_error("cannot read the image");
+  InputFile in = ReadInputFile(file, kFlashImageLimit);
+  if (!in.ok()) {
+    throw std::runtime_error("cannot read the image: it " + in.problem +
+                             " (an image is a regular file of at most " +
+                             ByteCountText(kFlashImageLimit) + ")");
   }
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return std::move(in.bytes);
 }
 
 } // namespace sim::emu

@@ -15,7 +15,11 @@ struct LinkSymbol {
   uint32_t rva;
 };
 
-// The map's public symbols; empty when the file is missing or has none.
+// A linker map is text of a few hundred KiB; anything larger is not one.
+constexpr uint64_t kLinkMapLimit = 16u << 20;
+
+// The map's public symbols; empty when the file is missing or has none. Throws
+// std::runtime_error naming the file when it exists but is not a regular file within the limit.
 std::vector<LinkSymbol> ReadLinkMap(const std::filesystem::path &map);
 // The RVA of the first symbol whose name contains `part`.
 std::optional<uint32_t> FindSymbol(const std::vector<LinkSymbol> &symbols, const std::string &part);

@@ -38,7 +38,8 @@ PeiImageLayout ParsePeiImageLayout(const Scenario &s) {
   PeiImageLayout layout;
   layout.hob_capacity = s.hob_capacity;
   if (s.raw.contains("temp_ram_size")) {
-    layout.temp_ram_size = ScenarioNumber(s.raw["temp_ram_size"], s.source, "temp_ram_size");
+    layout.temp_ram_size = ScenarioInteger(s.raw["temp_ram_size"], s.source, "temp_ram_size", 0,
+                                           PeiImageLayout::kTempRamMax);
   }
   const uint64_t fixed = AlignUp(layout.hob_capacity, kPage) + PeiImageLayout::kCoreArea + kPage;
   if (layout.temp_ram_size % kPage != 0 || layout.temp_ram_size > PeiImageLayout::kTempRamMax ||
@@ -50,10 +51,13 @@ PeiImageLayout ParsePeiImageLayout(const Scenario &s) {
                             " bytes of core tables and guard, and an 8 KiB stack");
   }
   if (s.raw.contains("image_volume_base")) {
-    layout.volume_base = ScenarioNumber(s.raw["image_volume_base"], s.source, "image_volume_base");
-    if (layout.volume_base < FlashDevice::kBase || layout.volume_base % kPage != 0) {
+    constexpr uint64_t kLastVolumeBase = 0x100000000 - kPage;
+    layout.volume_base = ScenarioInteger(s.raw["image_volume_base"], s.source, "image_volume_base",
+                                         FlashDevice::kBase, kLastVolumeBase);
+    if (layout.volume_base % kPage != 0) {
       throw ScenarioError(s.source, "image_volume_base",
-                          "a 4 KiB-aligned flash address, 0xFF000000 or above");
+                          "a multiple of 0x1000 from 0xFF000000 to 0xFFFFF000, got " +
+                              s.raw["image_volume_base"].dump().substr(0, 80));
     }
   }
   return layout;

@@ -11,7 +11,7 @@ PeiBoard::PeiBoard(const Scenario &s, const BindingFactory &makeBinding)
     : scenario(s), binding(makeBinding ? makeBinding(*this) : nullptr),
       core(machine, s.boot_mode, s.hob_capacity, binding.get()) {
   machine.bus.SetCostModel(s.cost);
-  LoadFlashVolumes(scenario, flash);
+  warnings = LoadFlashVolumes(scenario, flash);
   for (const auto &[token, value] : s.pcd) {
     core.SetPcd(token, value);
   }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "include/screen.h"
 #include "sim/core/machine.h"
@@ -44,6 +45,8 @@ public:
   PlatformHardware platform{machine, pci, core, scenario}; // PCH, BMC, segment table
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped
   PhaseLog phases{machine.bus, [this] { return core.StallUs() * 1000; }}; // where the time goes
+  // What the board loaded but the scenario may not mean (a volume file that does not parse).
+  std::vector<std::string> warnings;
 
 private:
   uint64_t ipmi_ = 0;              // the IPMI transport PPI (to the BMC), in the core's memory

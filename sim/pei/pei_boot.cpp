@@ -13,6 +13,14 @@ constexpr EFI_GUID kProgressRecordGuid = {
 constexpr size_t kRecordLength = 28;
 constexpr size_t kMarkerOffset = 24;
 constexpr size_t kPercentOffset = 26;
+
+// Marks in the trace where each step of the boot begins, so that the accesses after a marker are
+// the ones that step caused.
+void Mark(PeiBoard &board, const std::string &what) {
+  if (Trace *trace = board.machine.bus.GetTrace()) {
+    trace->Event(board.machine.clock.NowUs(), what);
+  }
+}
 } // namespace
 
 ProgressRecordState ReadProgressRecord(const HobList &hobs) {
@@ -36,10 +44,13 @@ BootResult RunPeiBoot(PeiBoard &board,
                       const std::function<EFI_STATUS()> &load) {
   BootResult result;
   for (const std::string &name : board.scenario.preinstalled) {
+    Mark(board, "preinstall " + name);
     board.InstallPlatformPpi(name);
   }
+  Mark(board, "entry BootProgressPei");
   result.entry_status = load ? load() : board.core.RunPeim(BootProgressPeiEntry);
   for (size_t i = 0; i < board.scenario.events.size(); ++i) {
+    Mark(board, "install " + board.scenario.events[i]);
     board.InstallPlatformPpi(board.scenario.events[i]);
     const ProgressRecordState record = ReadProgressRecord(board.core.Hobs());
     EventOutcome outcome{board.scenario.events[i], board.machine.clock.NowUs(),

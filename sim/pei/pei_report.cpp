@@ -5,7 +5,9 @@
 #include "sim/pei/display_report.h"
 #include "sim/pei/platform_report.h"
 #include "sim/core/phase_report.h"
+#include "sim/core/bus_report.h"
 #include "sim/pi/fv_builder.h"
+#include "sim/screen/image_roles.h"
 
 namespace sim {
 
@@ -21,6 +23,7 @@ std::string Hex(uint64_t v) {
 json ImageEntry(const ImageCall &call) {
   const BmpPlacement &p = call.placement;
   json entry = {
+      {"role", ImageRoleName(call.guid)},
       {"guid", GuidText(call.guid)},
       {"found", call.lookup.found},
       {"drawn", call.drawn()},
@@ -88,7 +91,11 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
       {"display", DisplayReport(board.display)},
       {"phases", PhasesJson(board.phases, board.machine.bus.Cost())},
       {"cost", CostJson(board.phases)},
+      {"devices", DeviceSummary(board.machine.bus)},
+      {"unclaimed_accesses", UnclaimedSummary(board.machine.bus)},
+      {"warnings", board.warnings},
       {"virtual_time_us", board.machine.clock.NowUs()},
+      {"virtual_time_saturated", board.machine.clock.Saturated()},
   };
   report.update(PlatformReport(board.platform));
   return report;

@@ -1,12 +1,14 @@
 #include "sim/pi/fv_builder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 
+#include "sim/core/input_file.h"
+#include "sim/core/json_input.h"
 #include "sim/pi/pe_image.h"
 
 namespace sim {
@@ -16,6 +18,9 @@ using nlohmann::json;
 namespace {
 constexpr uint8_t kErased = 0xFF;
 constexpr uint64_t kFileAlignment = 8;
+// Where the board's flash decodes, and the last block a volume can start at.
+constexpr uint64_t kFlashWindowBase = 0xFF000000;
+constexpr uint64_t kFlashWindowLast = 0x100000000 - kFvBlockSize;
 constexpr uint32_t kVolumeAttributes = EFI_FVB2_READ_ENABLED_CAP | EFI_FVB2_READ_STATUS |
                                        EFI_FVB2_MEMORY_MAPPED | EFI_FVB2_ERASE_POLARITY |
                                        EFI_FVB2_ALIGNMENT_8;
@@ -223,46 +228,103 @@ std::vector<uint8_t> BuildFirmwareVolume(const FvManifest &manifest) {
   return fv;
 }
 
+namespace {
+// The keys a manifest may hold, at the top and in each entry of "files".
+const std::initializer_list<std::string_view> kManifestKeys = {"files", "size", "base"};
+const std::initializer_list<std::string_view> kManifestFileKeys = {"guid", "path", "type"};
+
+void RequireManifestKeys(const json &object, const std::string &at,
+                         std::initializer_list<std::string_view> known) {
+  std::string list;
+  for (std::string_view k : known) {
+    list += (list.empty() ? "" : ", ") + std::string(k);
+  }
+  for (const auto &[key, value] : object.items()) {
+    bool found = false;
+    for (std::string_view k : known) {
+      found = found || k == key;
+    }
+    if (!found) {
+      throw FvBuildError(at + "key '" + key + "' is not a manifest key (known: " + list + ")");
+    }
+  }
+}
+
+// A non-negative integer, a JSON number or a decimal or "0x..." string; nullopt for anything else.
+std::optional<uint64_t> ManifestInteger(const json &v) {
+  if (v.is_number_unsigned()) {
+    return v.get<uint64_t>();
+  }
+  if (!v.is_string() || v.get<std::string>().empty() ||
+      !std::isdigit(static_cast<unsigned char>(v.get<std::string>()[0]))) {
+    return std::nullopt;
+  }
+  try {
+    size_t used = 0;
+    const uint64_t n = std::stoull(v.get<std::string>(), &used, 0);
+    return used == v.get<std::string>().size() ? std::optional<uint64_t>(n) : std::nullopt;
+  } catch (const std::logic_error &) { // invalid_argument, out_of_range
+    return std::nullopt;
+  }
+}
+
+uint64_t VolumeSize(const json &s, const std::string &where) {
+  const std::optional<uint64_t> size = ManifestInteger(s);
+  if (!size || *size % kFvBlockSize != 0 || *size > kFvMaxSize) {
+    throw FvBuildError(where + ": \"size\" must be 0 (as small as the files allow) or a " +
+                       "multiple of " + std::to_string(kFvBlockSize) + " up to " +
+                       std::to_string(kFvMaxSize) + " bytes, got " + s.dump());
+  }
+  return *size;
+}
+
+// The volume's flash address: block-aligned, in the 16 MiB below 4 GiB where the flash decodes.
+uint64_t VolumeBase(const json &b, const std::string &where) {
+  const std::optional<uint64_t> base = ManifestInteger(b);
+  if (!base || *base % kFvBlockSize != 0 || *base < kFlashWindowBase || *base > kFlashWindowLast) {
+    char range[96];
+    std::snprintf(range, sizeof range, "a multiple of 0x%X from 0x%llX to 0x%llX", kFvBlockSize,
+                  static_cast<unsigned long long>(kFlashWindowBase),
+                  static_cast<unsigned long long>(kFlashWindowLast));
+    throw FvBuildError(where + ": \"base\" must be " + range + ", got " + b.dump());
+  }
+  return *base;
+}
+} // namespace
+
 FvManifest LoadFvManifest(const std::filesystem::path &path) {
   const std::string where = path.string();
-  std::ifstream in(path);
-  if (!in) {
-    throw FvBuildError(where + ": cannot read the manifest");
+  const InputFile text = ReadInputFile(path, kManifestFileLimit);
+  if (!text.ok()) {
+    throw FvBuildError(where + ": cannot read the manifest: it " + text.problem +
+                       " (a manifest is a regular file of at most " +
+                       ByteCountText(kManifestFileLimit) + ")");
   }
   json doc;
   try {
-    doc = json::parse(in);
-  } catch (const json::parse_error &e) {
-    throw FvBuildError(where + ": not valid JSON: " + e.what());
+    doc = ParseJsonStrictly(
+        std::string_view(reinterpret_cast<const char *>(text.bytes.data()), text.bytes.size()));
+  } catch (const JsonInputError &e) {
+    throw FvBuildError(where + ": " + (e.key.empty() ? "" : "key '" + e.key + "': ") + "expected " +
+                       e.what());
   }
   if (!doc.is_object() || !doc.contains("files") || !doc["files"].is_array()) {
     throw FvBuildError(where + ": expected an object with a \"files\" list");
   }
+  RequireManifestKeys(doc, where + ": ", kManifestKeys);
+  if (doc["files"].size() > kFvMaxFiles) {
+    throw FvBuildError(where + ": \"files\" lists " + std::to_string(doc["files"].size()) +
+                       " files, more than the limit of " + std::to_string(kFvMaxFiles));
+  }
   FvManifest manifest;
   if (doc.contains("size")) {
-    const json &s = doc["size"];
-    if (s.is_number_unsigned()) {
-      manifest.size = s.get<uint64_t>();
-    } else if (s.is_string()) {
-      try {
-        manifest.size = std::stoull(s.get<std::string>(), nullptr, 0);
-      } catch (const std::exception &) {
-        throw FvBuildError(where + ": \"size\" must be a byte count, got " + s.dump());
-      }
-    } else {
-      throw FvBuildError(where + ": \"size\" must be a byte count, got " + s.dump());
-    }
+    manifest.size = VolumeSize(doc["size"], where);
   }
   if (doc.contains("base")) {
-    const json &b = doc["base"];
-    try {
-      manifest.base = b.is_number_unsigned() ? b.get<uint64_t>()
-                                             : std::stoull(b.get<std::string>(), nullptr, 0);
-    } catch (const std::exception &) {
-      throw FvBuildError(where + ": \"base\" must be an address, got " + b.dump());
-    }
+    manifest.base = VolumeBase(doc["base"], where);
   }
   const std::filesystem::path dir = path.parent_path();
+  uint64_t total = 0;
   for (size_t i = 0; i < doc["files"].size(); ++i) {
     const json &f = doc["files"][i];
     const std::string at = where + ": files[" + std::to_string(i) + "]";
@@ -270,6 +332,7 @@ FvManifest LoadFvManifest(const std::filesystem::path &path) {
         !f["path"].is_string()) {
       throw FvBuildError(at + ": expected {\"guid\": \"...\", \"path\": \"...\"}");
     }
+    RequireManifestKeys(f, at + ": ", kManifestFileKeys);
     FvFileSpec spec;
     if (!ParseGuid(f["guid"].get<std::string>(), &spec.name)) {
       throw FvBuildError(at + ": \"" + f["guid"].get<std::string>() + "\" is not a GUID");
@@ -286,18 +349,27 @@ FvManifest LoadFvManifest(const std::filesystem::path &path) {
                  t.get<uint64_t>() != EFI_FV_FILETYPE_FFS_PAD) {
         spec.type = static_cast<uint8_t>(t.get<uint64_t>());
       } else {
-        throw FvBuildError(
-            at + ": \"type\" must be \"freeform\", \"raw\", \"peim\" or a file type number, got " +
-            t.dump());
+        throw FvBuildError(at +
+                           ": \"type\" must be \"freeform\", \"raw\", \"peim\" or a file type " +
+                           "number from 1 to 255 other than 240 (pad), got " + t.dump());
       }
     }
     const std::filesystem::path file = dir / f["path"].get<std::string>();
     spec.source = file.string();
-    std::ifstream data(file, std::ios::binary);
-    if (!data) {
-      throw FvBuildError(at + ": cannot read " + file.string());
+    InputFile data = ReadInputFile(file, kFvMaxSize);
+    if (!data.ok()) {
+      throw FvBuildError(at + ".path: cannot read " + file.string() + ": it " + data.problem +
+                         " (a packed file is a regular file of at most " +
+                         std::to_string(kFvMaxSize) + " bytes)");
     }
-    spec.data.assign(std::istreambuf_iterator<char>(data), std::istreambuf_iterator<char>());
+    // Files that together cannot fit one volume are refused before more are read.
+    total += data.bytes.size();
+    if (total > kFvMaxSize) {
+      throw FvBuildError(at + ": the files up to here hold " + std::to_string(total) +
+                         " bytes, more than a volume of at most " + std::to_string(kFvMaxSize) +
+                         " bytes can hold");
+    }
+    spec.data = std::move(data.bytes);
     manifest.files.push_back(std::move(spec));
   }
   return manifest;

@@ -41,14 +41,18 @@ struct FvManifest {
 constexpr uint32_t kFvBlockSize = 0x1000;
 // The boot-screen lookup skips volumes of 16 MiB or more.
 constexpr uint64_t kFvMaxSize = 0x1000000 - kFvBlockSize;
+// A manifest lists at most this many files (a volume of that size holds far fewer images).
+constexpr size_t kFvMaxFiles = 4096;
 
 // Throws FvBuildError for a duplicate file name, a file too large for its size field, or
 // contents that do not fit the requested size.
 std::vector<uint8_t> BuildFirmwareVolume(const FvManifest &manifest);
 
 // Reads {"files": [{"guid": "...", "path": "...", "type": "freeform"|"raw"|"peim"|number}],
-// "size": n, "base": address};
-// paths are relative to the manifest. Throws FvBuildError naming the file and the problem.
+// "size": n, "base": address}; paths are relative to the manifest. The manifest is a regular file
+// of at most 1 MiB with no other keys and no key twice; each listed file is a regular file, and
+// together they fit a volume (kFvMaxSize). Throws FvBuildError naming the file, the entry and the
+// problem.
 FvManifest LoadFvManifest(const std::filesystem::path &manifest);
 std::vector<uint8_t> PackManifest(const std::filesystem::path &manifest);
 

@@ -29,6 +29,58 @@ std::string Format(const char *fmt, unsigned long a, unsigned long b = 0, unsign
   return text;
 }
 
+// The palette entries other screen elements rely on. Entry 0 is the colour of the whole screen
+// the module clears before drawing; 250, 251 and 255 are rewritten after every image with fixed
+// colours, which image/palette_dac.cpp writes to the DAC as they stand (the DAC keeps their low
+// six bits).
+constexpr uint32_t kBackgroundEntry = 0;
+constexpr uint8_t kDacBits = 0x3F;
+struct FixedEntry {
+  uint32_t index;
+  uint8_t red, green, blue;
+  const char *what;
+};
+constexpr FixedEntry kFixedEntries[] = {
+    {250, 0xFF, 0xFF, 0xFF, "the progress trough"},
+    {251, 0x00, 0x53, 0xA5, "the progress bar"},
+    {255, 0xFF, 0xFF, 0xFF, "a fixed white"},
+};
+
+// An image's component as the DAC keeps it: 0 to 63 and 255 pass as they stand, the rest are
+// shifted down to six bits.
+uint8_t DacComponent(uint8_t v) {
+  return static_cast<uint8_t>((v > kDacBits && v != 0xFF ? v >> 2 : v) & kDacBits);
+}
+
+std::string Rgb(uint8_t r, uint8_t g, uint8_t b) {
+  return Format("(%lu, %lu, ", r, g) + std::to_string(b) + ")";
+}
+
+// Warnings for an image whose palette load changes an entry the rest of the screen relies on.
+void CheckReliedEntries(const std::vector<uint8_t> &f, uint32_t base, uint32_t count,
+                        std::vector<std::string> *warnings) {
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t entry = (base + i) % 256;
+    const size_t at = kTableOffset + 4 * i;
+    const uint8_t blue = f[at], green = f[at + 1], red = f[at + 2];
+    if (entry == kBackgroundEntry && (red != 0 || green != 0 || blue != 0)) {
+      warnings->push_back("sets palette entry 0 to " + Rgb(red, green, blue) +
+                          " instead of black: entry 0 is the colour of the whole cleared screen "
+                          "behind the images, which changes with it");
+    }
+    for (const FixedEntry &e : kFixedEntries) {
+      if (entry == e.index &&
+          (DacComponent(red) != (e.red & kDacBits) || DacComponent(green) != (e.green & kDacBits) ||
+           DacComponent(blue) != (e.blue & kDacBits))) {
+        warnings->push_back(Format("gives palette entry %lu the colour ", e.index) +
+                            Rgb(red, green, blue) + ", but " + e.what +
+                            " keeps that entry at its fixed colour: it is rewritten after the "
+                            "image, whose pixels of that index show the fixed colour instead");
+      }
+    }
+  }
+}
+
 BmpPlacement Refuse(BmpPlacement p, EFI_STATUS status, const std::string &why) {
   p.status = status;
   p.why_not = why;
@@ -141,6 +193,7 @@ BmpPlacement PlaceBmp(const std::vector<uint8_t> &f, uint32_t bottom, uint32_t l
                                 "255, which are overwritten (at most 20)",
                                 count));
   }
+  CheckReliedEntries(f, p.palette_base, count, &p.warnings);
   unsigned dim = 0;
   for (uint32_t i = 0; i < count; ++i) {
     for (unsigned c = 0; c < 3; ++c) {

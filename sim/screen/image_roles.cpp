@@ -1,7 +1,10 @@
 #include "sim/screen/image_roles.h"
 
+#include <cctype>
+
 #include "progress/progress_guids.h"
 #include "progress/screen_layout.h"
+#include "sim/pi/fv_builder.h"
 
 namespace sim {
 
@@ -52,6 +55,34 @@ const std::vector<ImageRole> &BootScreenImageRoles() {
 const ImageRole *FindImageRole(const EFI_GUID &guid) {
   for (const ImageRole &r : BootScreenImageRoles()) {
     if (GuidEquals(&r.guid, &guid)) {
+      return &r;
+    }
+  }
+  return nullptr;
+}
+
+std::string ImageRoleName(const EFI_GUID &guid) {
+  const ImageRole *role = FindImageRole(guid);
+  return role ? role->name : "file " + GuidText(guid);
+}
+
+namespace {
+// "Banner A", "banner_a" and "glyph '7'" / "glyph_7" compare equal.
+std::string Normalised(const std::string &name) {
+  std::string n;
+  for (char c : name) {
+    if (c == '\'') {
+      continue;
+    }
+    n += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return n;
+}
+} // namespace
+
+const ImageRole *FindImageRoleByName(const std::string &name) {
+  for (const ImageRole &r : BootScreenImageRoles()) {
+    if (Normalised(r.name) == Normalised(name)) {
       return &r;
     }
   }

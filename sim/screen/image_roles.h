@@ -25,5 +25,10 @@ struct ImageRole {
 const std::vector<ImageRole> &BootScreenImageRoles();
 // The role of `guid`, or null for a file the boot screen does not draw.
 const ImageRole *FindImageRole(const EFI_GUID &guid);
+// The role's name ("logo", "banner A", "glyph '7'"), or "file <GUID>" for any other file.
+std::string ImageRoleName(const EFI_GUID &guid);
+// The role a name picks: a role's name ("banner A", case and spaces or underscores alike) or the
+// stem of its file in the board's manifest ("banner_a", "glyph_dot"). Null when none matches.
+const ImageRole *FindImageRoleByName(const std::string &name);
 
 } // namespace sim

@@ -1,8 +1,12 @@
 #include "sim/screen/screenshot.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <png.h>
 #include <vector>
+
+#include "sim/core/output_file.h"
 
 namespace sim {
 
@@ -20,9 +24,13 @@ ScreenPicture PictureOf(const ScreenView &screen) {
 
 bool WriteScreenshot(const std::filesystem::path &file, const ScreenPicture &screen,
                      std::string *error) {
+  if (const std::string problem = OutputPathProblem(file); !problem.empty()) {
+    *error = file.string() + ": " + problem;
+    return false;
+  }
   FILE *out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) {
-    *error = "cannot create " + file.string();
+    *error = file.string() + ": cannot be created: " + std::strerror(errno);
     return false;
   }
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -36,7 +44,7 @@ bool WriteScreenshot(const std::filesystem::path &file, const ScreenPicture &scr
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     std::fclose(out);
-    *error = "libpng failed writing " + file.string();
+    *error = file.string() + ": cannot be written (libpng stopped: " + std::strerror(errno) + ")";
     return false;
   }
   png_init_io(png, out);
@@ -48,7 +56,13 @@ bool WriteScreenshot(const std::filesystem::path &file, const ScreenPicture &scr
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  std::fclose(out);
+  // Data still buffered is written by fflush; a full disk shows there or at fclose.
+  const bool written = std::fflush(out) == 0 && !std::ferror(out);
+  const int writeErrno = errno;
+  if (std::fclose(out) != 0 || !written) {
+    *error = file.string() + ": cannot be written: " + std::strerror(written ? errno : writeErrno);
+    return false;
+  }
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sim/core/bus_report.h"
 #include "sim/smm/efi_status_names.h"
 
 namespace sim {
@@ -35,6 +36,8 @@ json SmmReport(const SmmBoard &board, EFI_STATUS status, uint64_t tscFrequency) 
         {"freed", pool.freed},
         {"leaked", board.core.Pool().LiveCount()},
         {"bad_frees", pool.bad_frees + board.core.BootPoolFrees()}}},
+      {"devices", DeviceSummary(board.machine.bus)},
+      {"unclaimed_accesses", UnclaimedSummary(board.machine.bus)},
       {"virtual_time_us", board.machine.clock.NowUs()},
   };
 }

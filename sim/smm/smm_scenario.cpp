@@ -11,6 +11,11 @@ using nlohmann::json;
 
 namespace {
 constexpr uint32_t kPackages = 4, kCoresPerPackage = 8, kThreadsPerCore = 2;
+// Ranges of the numbers the block takes: a TSC from 1 MHz to 10 GHz, a sink that appears by the
+// 2^32-1st lookup, and a processor list no longer than a large board's.
+constexpr uint64_t kMinTscHz = 1'000'000, kMaxTscHz = 10'000'000'000;
+constexpr uint64_t kMaxFromRecord = 0xFFFFFFFF;
+constexpr size_t kMaxProcessors = 1024;
 
 std::string List(const std::vector<std::string> &names) {
   std::string s;
@@ -47,8 +52,10 @@ std::vector<DimmSlot> ParseDimms(const json &v, const std::string &src) {
 }
 
 std::vector<ProcessorSpec> ParseProcessors(const json &v, const std::string &src) {
-  if (!v.is_array()) {
-    throw ScenarioError(src, "smm.processors", "a list of {\"apic_id\": N, \"enabled\": bool}");
+  if (!v.is_array() || v.size() > kMaxProcessors) {
+    throw ScenarioError(src, "smm.processors",
+                        "a list of at most " + std::to_string(kMaxProcessors) +
+                            " {\"apic_id\": N, \"enabled\": bool}");
   }
   std::vector<ProcessorSpec> list;
   for (size_t i = 0; i < v.size(); ++i) {
@@ -57,6 +64,7 @@ std::vector<ProcessorSpec> ParseProcessors(const json &v, const std::string &src
     if (!p.is_object() || !p.contains("apic_id")) {
       throw ScenarioError(src, at, "an object with apic_id (and enabled), got " + p.dump());
     }
+    RequireKnownKeys(p, src, at, {"apic_id", "enabled"});
     const uint64_t id = ScenarioNumber(p["apic_id"], src, at + ".apic_id");
     if (id > 0xFFFFFFFF) {
       throw ScenarioError(src, at + ".apic_id", "a 32-bit APIC ID");
@@ -112,10 +120,7 @@ SinkSpec ParseSink(const json &v, const std::string &src) {
       }
       sink.present = value.get<bool>();
     } else if (key == "from_record") {
-      sink.from_record = ScenarioNumber(value, src, at);
-      if (sink.from_record == 0) {
-        throw ScenarioError(src, at, "a record number from 1");
-      }
+      sink.from_record = ScenarioInteger(value, src, at, 1, kMaxFromRecord);
     } else if (key == "status") {
       if (value.is_string() && EfiStatusFromName(value.get<std::string>())) {
         sink.status = *EfiStatusFromName(value.get<std::string>());
@@ -202,10 +207,7 @@ SmmScenario ParseSmmScenario(const Scenario &scenario) {
     } else if (key == "cpuid") {
       ParseCpuid(value, src, s);
     } else if (key == "tsc_hz") {
-      s.tsc_hz = ScenarioNumber(value, src, "smm.tsc_hz");
-      if (s.tsc_hz == 0) {
-        throw ScenarioError(src, "smm.tsc_hz", "a rate above 0");
-      }
+      s.tsc_hz = ScenarioInteger(value, src, "smm.tsc_hz", kMinTscHz, kMaxTscHz);
     } else if (key == "sink") {
       s.sink = ParseSink(value, src);
     } else if (key == "missing") {

@@ -2,10 +2,10 @@
 // optional; the defaults give a healthy board with all 48 DIMM slots populated.
 //   dimms         populated slots as [socket, channel, slot] triples
 //   topology_hob  false leaves the memory-topology HOB out (default true)
-//   processors    [{"apic_id": N, "enabled": true}, ...]
+//   processors    [{"apic_id": N, "enabled": true}, ...], at most 1024
 //   cpuid         {"0x1": [eax, ebx, ecx, edx], "0xb.1": [...]}: a leaf, or leaf.sub-leaf;
 //                 entries replace the defaults they name
-//   tsc_hz        time-stamp-counter rate
+//   tsc_hz        time-stamp-counter rate, 1 MHz to 10 GHz
 //   sink          {"present": true, "from_record": N, "status": S}: the sink can be located from
 //                 the Nth lookup on (1-based); SubmitRecord returns S (a name or a number)
 //   missing       interfaces left out of the databases (see SmmInterfaceNames)

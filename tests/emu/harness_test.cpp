@@ -3,11 +3,17 @@
 // flash that drops writes, and images relocated to different flash addresses.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <unicorn/unicorn.h>
 
 #include "sim/devices/memory/flash.h"
 #include "sim/emu/guest_abi.h"
+#include "sim/emu/link_map.h"
 #include "sim/pi/pe_image.h"
 #include "tests/emu/image_run_support.h"
 
@@ -172,6 +178,26 @@ TEST(PeimVolume, ImagesRelocatedToTwoAddressesBehaveAlike) {
   EXPECT_TRUE(low.cpu->errors.empty());
   EXPECT_TRUE(high.cpu->errors.empty());
   EXPECT_GT(low.accesses.size(), 1000u);
+}
+
+} // namespace
+
+namespace {
+
+// The linker map beside an image is optional, but a map path that is a directory or a FIFO is
+// refused instead of read (a FIFO nobody writes once blocked the run).
+TEST(LinkMap, AbsentIsEmptyAndNonFilesAreRefused) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("link_map_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "dir.map");
+  ::mkfifo((dir / "fifo.map").c_str(), 0600);
+  EXPECT_TRUE(sim::emu::ReadLinkMap(dir / "absent.map").empty());
+  EXPECT_THROW(sim::emu::ReadLinkMap(dir / "dir.map"), std::runtime_error);
+  EXPECT_THROW(sim::emu::ReadLinkMap(dir / "fifo.map"), std::runtime_error);
+  std::ofstream(dir / "odd.map") << " Preferred load address is zzzz\n"
+                                 << " 0001:00000a60       ?Name@@  0000000010001a60     x.obj\n";
+  EXPECT_EQ(sim::emu::ReadLinkMap(dir / "odd.map").size(), 1u); // an unreadable base reads as 0
+  std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -175,3 +175,58 @@ TEST(BmpPalette, SizeImageAtTheLimitIsAccepted) {
 }
 
 } // namespace
+
+namespace {
+
+size_t WarningsWith(const sim::BmpPlacement &p, const std::string &words) {
+  size_t n = 0;
+  for (const std::string &w : p.warnings) {
+    n += w.find(words) != std::string::npos;
+  }
+  return n;
+}
+
+TEST(BmpPaletteWarnings, AnImageThatRecoloursTheBackgroundIsReported) {
+  test::BmpSpec s = test::Solid(8, 4);
+  s.colour = [](uint32_t i, uint8_t rgb[3]) { rgb[0] = rgb[1] = rgb[2] = static_cast<uint8_t>(i); };
+  EXPECT_EQ(WarningsWith(sim::PlaceBmp(MakeBmp(s), 0, 0, 0), "entry 0"), 0u); // black: harmless
+  s.colour = [](uint32_t i, uint8_t rgb[3]) {
+    rgb[0] = 40;
+    rgb[1] = rgb[2] = static_cast<uint8_t>(i);
+  };
+  const sim::BmpPlacement logo = sim::PlaceBmp(MakeBmp(s), 0, 0, 0);
+  EXPECT_EQ(WarningsWith(logo, "sets palette entry 0 to (40, 0, 0) instead of black"), 1u);
+  EXPECT_TRUE(logo.refusals.empty()); // a warning: the image is still drawn
+  // From 230 it takes 27 colours to wrap round to entry 0.
+  s.colours = 26;
+  EXPECT_EQ(WarningsWith(sim::PlaceBmp(MakeBmp(s), 0, 0, 1), "entry 0"), 0u);
+  s.colours = 27;
+  EXPECT_EQ(WarningsWith(sim::PlaceBmp(MakeBmp(s), 0, 0, 1), "sets palette entry 0"), 1u);
+}
+
+TEST(BmpPaletteWarnings, FixedEntriesWarnOnlyWhereTheImageWantsAnotherColour) {
+  // Entries 250, 251 and 255 from 230: the image's colours 20, 21 and 25.
+  test::BmpSpec s = test::Solid(8, 4);
+  s.colours = 26;
+  s.colour = [](uint32_t i, uint8_t rgb[3]) {
+    const uint8_t white[3] = {0xFF, 0xFF, 0xFF},
+                  bar[3] = {0x00, 0x13, 0x25}; // bar as the DAC keeps it
+    const uint8_t *c = i == 20 ? white : i == 21 ? bar : nullptr;
+    for (int k = 0; k < 3; ++k) {
+      rgb[k] = c ? c[k] : static_cast<uint8_t>(i * 3 + k);
+    }
+  };
+  const sim::BmpPlacement p = sim::PlaceBmp(MakeBmp(s), 0, 0, 1);
+  EXPECT_EQ(WarningsWith(p, "entry 250"), 0u);
+  EXPECT_EQ(WarningsWith(p, "entry 251"), 0u);
+  EXPECT_EQ(WarningsWith(p, "gives palette entry 255 the colour (75, 76, 77), but a fixed white"),
+            1u);
+  // The colours the check takes as fixed are the ones the module leaves in the DAC.
+  ImageBoard b;
+  uint32_t left = 100, bottom = 100;
+  ASSERT_EQ(b.Bitmap(MakeBmp(s), &left, &bottom, 1), EFI_SUCCESS);
+  EXPECT_EQ(b.Entry(250), Dac(0xFF, 0xFF, 0xFF));
+  EXPECT_EQ(b.Entry(251), Dac(0x00, 0x13, 0x25));
+}
+
+} // namespace

@@ -8,37 +8,21 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "sim/core/input_file.h"
+#include "sim/pei/flash_scenario.h"
 #include "sim/screen/screenshot.h"
+#include "tests/sim/cli_run.h"
 #include "tests/sim/png_reader.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-  int exit_code;
-  std::string output; // stdout and stderr
-};
+using test::CliRun;
 
-CliRun Bootsim(const std::string &args) {
-  const std::string command = std::string(BOOTSIM_PATH) + " " + args + " 2>&1";
-  FILE *pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-    out.append(buffer, n);
-  }
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+CliRun Bootsim(const std::string &args) { return test::RunTool(BOOTSIM_PATH, args); }
 
-fs::path FreshDir(const std::string &name) {
-  const fs::path dir = fs::temp_directory_path() / ("bootsim_cli_" + name);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
+fs::path FreshDir(const std::string &name) { return test::FreshDir("bootsim_cli_" + name); }
 
 nlohmann::json ReadJson(const fs::path &file) {
   std::ifstream in(file);
@@ -90,21 +74,29 @@ TEST(BootsimCli, FramesAndTrace) {
   // the service lines and every 97th line are parsed as JSON.
   constexpr size_t kParseEvery = 97;
   size_t lines = 0, services = 0;
+  std::vector<std::string> events;
   while (std::getline(trace, line)) {
+    ++lines;
+    if (line.find(R"("kind":"event")") != std::string::npos) {
+      events.push_back(nlohmann::json::parse(line)["name"]);
+      continue;
+    }
     const bool service = line.find(R"("kind":"service")") != std::string::npos;
     if (service || lines % kParseEvery == 0) {
       const auto record = nlohmann::json::parse(line);
       ASSERT_EQ(record["kind"] == "service", service) << line;
       ASSERT_TRUE(record.contains("t_us") && record.contains("addr") && record.contains("value"));
     }
-    ++lines;
     services += service;
   }
+  // A marker before each step of the boot: the module's entry and every PPI the platform installs.
+  EXPECT_EQ(events, (std::vector<std::string>{"entry BootProgressPei", "install ProgressStart",
+                                              "install ScreenB", "install Milestone5"}));
   const nlohmann::json report = ReadJson(out / "report.json");
   const uint64_t accesses =
       report["bus"]["io"]["r"].get<uint64_t>() + report["bus"]["io"]["w"].get<uint64_t>() +
       report["bus"]["mmio"]["r"].get<uint64_t>() + report["bus"]["mmio"]["w"].get<uint64_t>();
-  EXPECT_EQ(lines - services, accesses);
+  EXPECT_EQ(lines - services - events.size(), accesses);
   EXPECT_GT(services, 0u);
 }
 

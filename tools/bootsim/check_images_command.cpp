@@ -3,19 +3,24 @@
 //   bootsim check-images                      the default artwork (assets/manifest.json)
 //   bootsim check-images --manifest M.json    a volume manifest; files known by GUID are placed
 //                                             where the boot screen draws them
-//   bootsim check-images [--high|--low] [--at BOTTOM,LEFT] FILE.bmp ...
-//                                             loose files (default: centred, palette from 230)
-// Exit codes: 0 every image passes (warnings allowed), 1 an image is refused, 2 bad usage.
+//   bootsim check-images [--role R] [--high|--low] [--at BOTTOM,LEFT] FILE.bmp ...
+//                                             files checked in their role: from --role, else from
+//                                             their name in the board's manifest; files with no
+//                                             role are placed centred with palette from 230
+// Exit codes: 0 every image passes (warnings allowed), 1 an image is refused, 2 bad usage or a
+// file that cannot be read.
 #include "tools/bootsim/check_images_command.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <map>
+#include <optional>
 
+#include "sim/core/input_file.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/pi/fv_builder.h"
 #include "sim/screen/bmp_inspect.h"
 #include "sim/screen/image_roles.h"
+#include "tools/bootsim/options.h"
 
 namespace {
 
@@ -25,6 +30,22 @@ struct Subject {
   std::vector<uint8_t> bytes;
   uint32_t high_palette;
   std::vector<sim::ImagePosition> positions;
+};
+
+// A file named on the command line with the settings in effect where it was named.
+struct LooseFile {
+  std::string path;
+  std::string role; // from --role: a role name, or "none"; empty: by the file's name
+  uint32_t high_palette;
+  sim::ImagePosition at;
+};
+
+struct CheckState {
+  std::optional<std::string> manifest;
+  std::string role;
+  uint32_t high_palette = 1;
+  sim::ImagePosition at{0, 0, "centred"};
+  std::vector<LooseFile> files;
 };
 
 // Prints one image at each position; returns false when it is refused anywhere.
@@ -62,15 +83,6 @@ bool Report(const Subject &s) {
   return ok;
 }
 
-bool ReadFile(const std::string &path, std::vector<uint8_t> *bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
 int CheckManifest(const std::filesystem::path &path) {
   sim::FvManifest manifest;
   try {
@@ -78,7 +90,7 @@ int CheckManifest(const std::filesystem::path &path) {
     sim::BuildFirmwareVolume(manifest);
   } catch (const sim::FvBuildError &e) {
     std::fprintf(stderr, "bootsim: %s\n", e.what());
-    return 2;
+    return kExitBadInput;
   }
   bool ok = true;
   for (const sim::FvFileSpec &f : manifest.files) {
@@ -101,51 +113,198 @@ int CheckManifest(const std::filesystem::path &path) {
     }
   }
   std::printf("%s\n", ok ? "all images pass" : "some images are refused");
-  return ok ? 0 : 1;
+  return ok ? kExitDone : kExitRunFailed;
+}
+
+// File names of the board's manifest (assets/manifest.json) and stems ("banner_a") to roles.
+struct BoardNames {
+  std::map<std::string, const sim::ImageRole *> by_file, by_stem;
+};
+
+BoardNames ReadBoardNames() {
+  BoardNames names;
+  const sim::FvManifest board = sim::LoadFvManifest(sim::AssetsDir() / "manifest.json");
+  for (const sim::FvFileSpec &f : board.files) {
+    if (const sim::ImageRole *role = sim::FindImageRole(f.name)) {
+      const std::filesystem::path p(f.source);
+      names.by_file[p.filename().string()] = role;
+      names.by_stem[p.stem().string()] = role;
+    }
+  }
+  return names;
+}
+
+std::string RoleList(const BoardNames &names) {
+  std::string list;
+  for (const auto &[stem, role] : names.by_stem) {
+    list += (list.empty() ? "" : ", ") + stem;
+  }
+  return list + ", none";
+}
+
+std::string ParseMargins(CheckState &s, const std::string &v) {
+  const size_t comma = v.find(',');
+  unsigned long long m[2];
+  const std::string parts[2] = {v.substr(0, comma),
+                                comma == std::string::npos ? "" : v.substr(comma + 1)};
+  for (int i = 0; i < 2; ++i) {
+    if (parts[i].empty() || parts[i].size() > 10 ||
+        parts[i].find_first_not_of("0123456789") != std::string::npos) {
+      return "takes BOTTOM,LEFT margins, each from 0 to 4294967295 (0 centres), got " + v;
+    }
+    m[i] = std::stoull(parts[i]);
+    if (m[i] > UINT32_MAX) {
+      return "takes BOTTOM,LEFT margins, each from 0 to 4294967295 (0 centres), got " + v;
+    }
+  }
+  s.at = {static_cast<uint32_t>(m[0]), static_cast<uint32_t>(m[1]),
+          "bottom margin " + std::to_string(m[0]) + ", left margin " + std::to_string(m[1])};
+  return {};
+}
+
+const std::vector<CommandOption<CheckState>> &CheckImagesOptions() {
+  static const std::vector<CommandOption<CheckState>> table = {
+      {"--manifest", "M.json", 0,
+       "check the images of a volume manifest where the boot screen draws them, by file GUID",
+       [](CheckState &s, const std::string &v) {
+         s.manifest = v;
+         return std::string();
+       }},
+      {"--role", "ROLE", 0,
+       "check the files after it as this image (logo, banner_a, banner_b, footer, label_lan1, "
+       "label_lan8, label_no_transport, glyph_dot, glyph_slash, glyph_0 to glyph_9, or a name "
+       "such as \"banner A\"); none: as loose files",
+       [](CheckState &s, const std::string &v) {
+         s.role = v;
+         return std::string();
+       }},
+      {"--high", nullptr, 0, "files after it with no role load their palette from entry 230",
+       [](CheckState &s, const std::string &) {
+         s.high_palette = 1;
+         return std::string();
+       }},
+      {"--low", nullptr, 0, "files after it with no role load their palette from entry 0",
+       [](CheckState &s, const std::string &) {
+         s.high_palette = 0;
+         return std::string();
+       }},
+      {"--at", "BOTTOM,LEFT", 0, "files after it with no role are placed at these margins",
+       ParseMargins},
+  };
+  return table;
+}
+
+std::string CheckImagesUsage() {
+  return "usage: bootsim check-images                      the board's artwork "
+         "(assets/manifest.json)\n"
+         "       bootsim check-images --manifest M.json    the images of a volume manifest\n"
+         "       bootsim check-images [OPTIONS] FILE.bmp ...\n"
+         "A file's role (where the boot screen draws it, which palette entries it loads) comes "
+         "from --role,\nelse from its file name in assets/manifest.json; a file with neither is "
+         "placed centred with its\npalette from entry 230 unless --low or --at say otherwise. "
+         "BMP files are at most 16 MiB.\noptions:\n" +
+         OptionHelp(CheckImagesOptions()) +
+         "  --help, -h          this text\n"
+         "exit codes: 0 every image passes (warnings allowed); 1 an image is refused; 2 bad usage "
+         "or a\n  file that cannot be read\n";
+}
+
+// Reads every named file and works out its role; prints why and returns false when one cannot
+// be used.
+bool Resolve(const std::vector<LooseFile> &files, std::vector<Subject> *subjects) {
+  BoardNames names;
+  try {
+    names = ReadBoardNames();
+  } catch (const sim::FvBuildError &e) {
+    std::fprintf(stderr, "bootsim: the board's manifest: %s\n", e.what());
+    return false;
+  }
+  for (const LooseFile &f : files) {
+    const sim::ImageRole *role = nullptr;
+    std::string source;
+    if (!f.role.empty() && f.role != "none") {
+      role = sim::FindImageRoleByName(f.role);
+      if (role == nullptr && names.by_stem.count(f.role)) {
+        role = names.by_stem.at(f.role);
+      }
+      if (role == nullptr) {
+        std::fprintf(stderr, "bootsim: --role %s: not a boot-screen image; roles: %s\n",
+                     f.role.c_str(), RoleList(names).c_str());
+        return false;
+      }
+      source = "--role";
+    } else if (f.role.empty()) {
+      const std::string name = std::filesystem::path(f.path).filename().string();
+      if (names.by_file.count(name)) {
+        role = names.by_file.at(name);
+        source = "its name in assets/manifest.json";
+      }
+    }
+    sim::InputFile in = sim::ReadInputFile(f.path, sim::kFlashImageLimit);
+    if (!in.ok()) {
+      std::fprintf(stderr, "bootsim: %s %s (a BMP file is a regular file of at most %s)\n",
+                   f.path.c_str(), in.problem.c_str(),
+                   sim::ByteCountText(sim::kFlashImageLimit).c_str());
+      return false;
+    }
+    if (role != nullptr) {
+      subjects->push_back({role->name, f.path + ", role from " + source, std::move(in.bytes),
+                           role->high_palette, role->positions});
+    } else {
+      subjects->push_back(
+          {f.path,
+           std::string("no role: palette from entry ") + (f.high_palette ? "230" : "0"),
+           std::move(in.bytes),
+           f.high_palette,
+           {f.at}});
+    }
+  }
+  return true;
 }
 
 } // namespace
 
-int RunCheckImagesCommand(const BootsimOptions &options) {
-  const std::vector<std::string> &args = options.args;
-  if (args.empty()) {
+int RunCheckImagesCommand(const std::vector<std::string> &args) {
+  CheckState state;
+  std::string error;
+  std::vector<const CommandOption<CheckState> *> given;
+  const ParseOutcome outcome = ParseCommandLine(
+      CheckImagesOptions(), args, state,
+      [](CheckState &s, const std::string &file) {
+        s.files.push_back({file, s.role, s.high_palette, s.at});
+        return std::string();
+      },
+      &error, &given);
+  if (outcome == ParseOutcome::kHelp) {
+    std::fputs(CheckImagesUsage().c_str(), stdout);
+    return kExitDone;
+  }
+  if (outcome == ParseOutcome::kRun && state.manifest && given.size() + state.files.size() != 1) {
+    error = "--manifest takes no other options or files";
+  }
+  if (!error.empty()) {
+    std::fprintf(stderr, "bootsim check-images: %s\n%s", error.c_str(), CheckImagesUsage().c_str());
+    return kExitBadInput;
+  }
+  if (state.manifest) {
+    return CheckManifest(*state.manifest);
+  }
+  if (state.files.empty()) {
+    if (!given.empty()) {
+      std::fprintf(stderr, "bootsim check-images: options but no files\n%s",
+                   CheckImagesUsage().c_str());
+      return kExitBadInput;
+    }
     return CheckManifest(sim::AssetsDir() / "manifest.json");
   }
-  if (args[0] == "--manifest") {
-    if (args.size() != 2) {
-      std::fprintf(stderr, "usage: bootsim check-images --manifest M.json\n");
-      return 2;
-    }
-    return CheckManifest(args[1]);
+  std::vector<Subject> subjects;
+  if (!Resolve(state.files, &subjects)) {
+    return kExitBadInput;
   }
-  uint32_t highPalette = 1;
-  sim::ImagePosition at{0, 0, "centred"};
   bool ok = true;
-  size_t files = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--high" || args[i] == "--low") {
-      highPalette = args[i] == "--high" ? 1 : 0;
-    } else if (args[i] == "--at" && i + 1 < args.size()) {
-      unsigned bottom = 0, left = 0;
-      if (std::sscanf(args[++i].c_str(), "%u,%u", &bottom, &left) != 2) {
-        std::fprintf(stderr, "bootsim: --at takes BOTTOM,LEFT margins\n");
-        return 2;
-      }
-      at = {bottom, left,
-            "bottom margin " + std::to_string(bottom) + ", left margin " + std::to_string(left)};
-    } else {
-      std::vector<uint8_t> bytes;
-      if (!ReadFile(args[i], &bytes)) {
-        std::fprintf(stderr, "bootsim: cannot read %s\n", args[i].c_str());
-        return 2;
-      }
-      ok = Report({args[i], args[i], bytes, highPalette, {at}}) && ok;
-      ++files;
-    }
+  for (const Subject &s : subjects) {
+    ok = Report(s) && ok;
   }
-  if (files == 0) {
-    std::fprintf(stderr, "usage: bootsim check-images [--high|--low] [--at B,L] FILE.bmp ...\n");
-    return 2;
-  }
-  return ok ? 0 : 1;
+  std::printf("%s\n", ok ? "all images pass" : "some images are refused");
+  return ok ? kExitDone : kExitRunFailed;
 }

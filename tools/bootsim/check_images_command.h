@@ -1,6 +1,8 @@
 #pragma once
 
-#include "tools/bootsim/options.h"
+#include <string>
+#include <vector>
 
-// Checks boot-screen BMP files: placement, palette use and what a designer must know.
-int RunCheckImagesCommand(const BootsimOptions &options);
+// bootsim check-images: placement, palette use and what a designer must know about boot-screen
+// BMP files. `args` are the arguments after "check-images".
+int RunCheckImagesCommand(const std::vector<std::string> &args);

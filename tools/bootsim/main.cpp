@@ -1,53 +1,40 @@
 // bootsim: runs the firmware modules on the simulated board.
 //   bootsim [--scenario FILE] [--out DIR] [--frames] [--trace]   PEI boot of BootProgressPei
-//   bootsim --smm [--scenario FILE] [--out DIR]                   load of DimmReportSmm
+//   bootsim --smm [--scenario FILE] [--out DIR] [--trace]         load of DimmReportSmm
 //   ... --image FILE.efi                                          run the firmware image itself
-//   bootsim check-images [FILE.bmp ...]                           check boot-screen artwork
-// Exit codes: 0 done, 1 run failed, 2 bad usage or scenario.
+//   bootsim check-images ...                                      check boot-screen artwork
+// `bootsim --help` lists every option; exit codes are in tools/bootsim/options.h.
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/bootsim/check_images_command.h"
 #include "tools/bootsim/pei_command.h"
 #include "tools/bootsim/smm_command.h"
 
-namespace {
-int Usage() {
-  std::fprintf(stderr, "usage: bootsim [--smm] [--image FILE.efi] [--scenario FILE] [--out DIR] "
-                       "[--frames] [--trace]\n"
-                       "       bootsim check-images [FILE.bmp ...]\n");
-  return 2;
-}
-} // namespace
-
 int main(int argc, char **argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "check-images") {
+    return RunCheckImagesCommand({args.begin() + 1, args.end()});
+  }
   BootsimOptions options;
-  bool smm = false;
-  int first = 1;
-  if (argc > 1 && std::strcmp(argv[1], "check-images") == 0) {
-    for (int i = 2; i < argc; ++i) {
-      options.args.push_back(argv[i]);
-    }
-    return RunCheckImagesCommand(options);
+  std::string error;
+  std::vector<const CommandOption<BootsimOptions> *> given;
+  const ParseOutcome outcome =
+      ParseCommandLine(BootsimOptionTable(), args, options, nullptr, &error, &given);
+  if (outcome == ParseOutcome::kHelp) {
+    std::fputs(BootsimUsage().c_str(), stdout);
+    return kExitDone;
   }
-  for (int i = first; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--scenario" && i + 1 < argc) {
-      options.scenario = argv[++i];
-    } else if (arg == "--out" && i + 1 < argc) {
-      options.out = argv[++i];
-    } else if (arg == "--frames") {
-      options.frames = true;
-    } else if (arg == "--trace") {
-      options.trace = true;
-    } else if (arg == "--image" && i + 1 < argc) {
-      options.image = argv[++i];
-    } else if (arg == "--smm") {
-      smm = true;
-    } else {
-      return Usage();
+  for (const auto *o : given) {
+    if (outcome == ParseOutcome::kRun && (o->commands & options.command) == 0) {
+      error = std::string(o->name) + " does not apply to the " +
+              (options.command == kSmmCommand ? "SMM load" : "PEI boot");
     }
   }
-  return smm ? RunSmmCommand(options) : RunPeiCommand(options);
+  if (!error.empty()) {
+    std::fprintf(stderr, "bootsim: %s\n%s", error.c_str(), BootsimUsage().c_str());
+    return kExitBadInput;
+  }
+  return options.command == kSmmCommand ? RunSmmCommand(options) : RunPeiCommand(options);
 }

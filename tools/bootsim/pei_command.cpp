@@ -1,33 +1,61 @@
 #include "tools/bootsim/pei_command.h"
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
 
+#include "sim/core/bus_report.h"
+#include "sim/core/output_file.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/pei_image.h"
 #include "sim/pei/pei_boot.h"
 #include "sim/pei/pei_report.h"
+#include "sim/screen/image_roles.h"
 #include "sim/screen/screenshot.h"
 
 namespace {
-bool Screenshot(sim::PeiBoard &board, const std::filesystem::path &file) {
+void Screenshot(sim::PeiBoard &board, const std::filesystem::path &file, OutputLog &log) {
   std::string error;
-  if (!sim::WriteScreenshot(file, board.Screen(), &error)) {
-    std::fprintf(stderr, "bootsim: %s\n", error.c_str());
-    return false;
+  if (sim::WriteScreenshot(file, board.Screen(), &error)) {
+    log.Wrote(file);
+  } else {
+    log.Failed(error);
   }
-  return true;
+}
+
+// Every image the module asked for, by role, and why any was not drawn.
+void PrintImages(const sim::PeiBoard &board) {
+  const std::vector<sim::ImageCall> &calls = board.images.Calls();
+  if (calls.empty()) {
+    return;
+  }
+  std::printf("  %-20s %s\n", "image", "result");
+  for (const sim::ImageCall &call : calls) {
+    const std::string role = sim::ImageRoleName(call.guid);
+    const sim::BmpPlacement &p = call.placement;
+    if (call.drawn()) {
+      std::printf("  %-20s drawn at columns %u-%u, rows %u-%u\n", role.c_str(), p.left,
+                  p.left + p.width - 1, p.top_row, p.bottom_row);
+    } else {
+      std::printf("  %-20s NOT drawn: %s\n", role.c_str(), call.why_not().c_str());
+    }
+  }
+}
+
+void PrintUnclaimed(const sim::Bus &bus) {
+  const std::vector<sim::UnclaimedRange> ranges = sim::GroupUnclaimed(bus.Unclaimed());
+  if (bus.Counts().unclaimed == 0) {
+    return;
+  }
+  std::printf("unclaimed accesses: %llu at %zu address ranges (report.json "
+              "\"unclaimed_accesses\")\n",
+              static_cast<unsigned long long>(bus.Counts().unclaimed), ranges.size());
 }
 } // namespace
 
 int RunPeiCommand(const BootsimOptions &options) {
   std::optional<sim::Scenario> scenario = LoadScenarioOrReport(options);
   if (!scenario) {
-    return 2;
-  }
-  if (!PrepareOutputDir(options)) {
-    return 1;
+    return kExitBadInput;
   }
   std::unique_ptr<sim::PeiBoard> built;
   std::optional<sim::emu::PeiImageRun> imageRun;
@@ -42,25 +70,43 @@ int RunPeiCommand(const BootsimOptions &options) {
     }
   } catch (const sim::ScenarioError &e) {
     std::fprintf(stderr, "bootsim: %s\n", e.what());
-    return 2;
+    return kExitBadInput;
   } catch (const std::exception &e) {
-    std::fprintf(stderr, "bootsim: %s: %s\n", options.image->c_str(), e.what());
-    return 2;
+    std::fprintf(stderr, "bootsim: --image: %s: %s\n", options.image->c_str(), e.what());
+    return kExitBadInput;
   }
   sim::PeiBoard &board = *built;
-  std::ofstream traceFile;
+  for (const std::string &w : board.warnings) {
+    std::fprintf(stderr, "bootsim: warning: %s\n", w.c_str());
+  }
+  if (!PrepareOutputDir(options)) {
+    return kExitOutputFailed;
+  }
+  OutputLog log;
+  std::unique_ptr<sim::OutputStream> traceFile;
   std::unique_ptr<sim::Trace> trace;
   if (options.trace) {
-    traceFile.open(options.out / "trace.jsonl");
-    trace = std::make_unique<sim::Trace>(traceFile);
+    traceFile = std::make_unique<sim::OutputStream>(options.out / "trace.jsonl");
+    if (!traceFile->Error().empty()) {
+      log.Failed(traceFile->Error());
+      return kExitOutputFailed;
+    }
+    trace = std::make_unique<sim::Trace>(traceFile->Stream());
     board.machine.bus.SetTrace(trace.get());
   }
-  bool ok = true;
+  bool framesFailed = false;
+  size_t frames = 0;
   const auto afterEvent = [&](size_t i, const sim::EventOutcome &e) {
-    if (options.frames) {
+    if (options.frames && !framesFailed) {
       char name[96];
       std::snprintf(name, sizeof name, "frame-%02zu-%s.png", i + 1, e.name.c_str());
-      ok = Screenshot(board, options.out / name) && ok;
+      std::string error;
+      if (!sim::WriteScreenshot(options.out / name, board.Screen(), &error)) {
+        log.Failed(error + " (no further frames are written)");
+        framesFailed = true;
+      } else {
+        ++frames;
+      }
     }
   };
   std::function<EFI_STATUS()> load;
@@ -70,7 +116,7 @@ int RunPeiCommand(const BootsimOptions &options) {
   const sim::BootResult result = sim::RunPeiBoot(board, afterEvent, load);
   board.machine.bus.SetTrace(nullptr);
 
-  ok = Screenshot(board, options.out / "boot-screen.png") && ok;
+  Screenshot(board, options.out / "boot-screen.png", log);
   nlohmann::json report = sim::PeiReport(board, result);
   if (imageRun) {
     const sim::emu::CpuReport cpu = imageRun->binding->Report();
@@ -83,7 +129,18 @@ int RunPeiCommand(const BootsimOptions &options) {
                   e.what.c_str());
     }
   }
-  std::ofstream(options.out / "report.json") << report.dump(2) << '\n';
+  log.Write(options.out / "report.json", report.dump(2) + "\n");
+  if (traceFile) {
+    if (const std::string error = traceFile->Finish(); !error.empty()) {
+      log.Failed(error);
+    } else {
+      log.Wrote(options.out / "trace.jsonl");
+    }
+  }
+  if (frames != 0) {
+    log.Wrote((options.out / "frame-*.png").string() + " (" + std::to_string(frames) +
+              (frames == 1 ? " file)" : " files)"));
+  }
 
   std::printf("BootProgressPei on %s, boot mode %s\n", scenario->source.c_str(),
               sim::BootModeName(scenario->boot_mode).c_str());
@@ -92,14 +149,17 @@ int RunPeiCommand(const BootsimOptions &options) {
     std::printf("  %-16s %8s %12.2f\n", e.name.c_str(),
                 e.percent ? std::to_string(*e.percent).c_str() : "-", e.t_us);
   }
+  PrintImages(board);
   const sim::BusCounts &c = board.machine.bus.Counts();
-  std::printf("virtual time %.2f us (stalls %llu us); io %llu r / %llu w, mmio %llu r / %llu w\n",
-              board.machine.clock.NowUs(), static_cast<unsigned long long>(board.core.StallUs()),
+  std::printf("virtual time %.2f us%s (stalls %llu us); io %llu r / %llu w, mmio %llu r / %llu w\n",
+              board.machine.clock.NowUs(),
+              board.machine.clock.Saturated() ? " (saturated: the clock reached its end)" : "",
+              static_cast<unsigned long long>(board.core.StallUs()),
               static_cast<unsigned long long>(c.io.reads),
               static_cast<unsigned long long>(c.io.writes),
               static_cast<unsigned long long>(c.mmio.reads),
               static_cast<unsigned long long>(c.mmio.writes));
-  std::printf("wrote %s, %s%s\n", (options.out / "boot-screen.png").c_str(),
-              (options.out / "report.json").c_str(), options.trace ? ", trace.jsonl" : "");
-  return ok ? 0 : 1;
+  PrintUnclaimed(board.machine.bus);
+  log.PrintSummary();
+  return log.Ok() ? kExitDone : kExitOutputFailed;
 }

@@ -1,11 +1,12 @@
 #include "tools/bootsim/smm_command.h"
 
 #include <cstdio>
-#include <fstream>
+#include <memory>
 
 #include "dimmreport/driver_entry.h"
 #include "dimmreport/driver_state.h"
 #include "dimmreport/processor_topology.h"
+#include "sim/core/output_file.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/smm_image.h"
 #include "sim/smm/efi_status_names.h"
@@ -41,17 +42,14 @@ void PrintTopology(const PackageTopology *table) {
 int RunSmmCommand(const BootsimOptions &options) {
   std::optional<sim::Scenario> scenario = LoadScenarioOrReport(options);
   if (!scenario) {
-    return 2;
+    return kExitBadInput;
   }
   std::optional<sim::SmmBoard> board;
   try {
     board.emplace(*scenario);
   } catch (const sim::ScenarioError &e) {
     std::fprintf(stderr, "bootsim: %s\n", e.what());
-    return 2;
-  }
-  if (!PrepareOutputDir(options)) {
-    return 1;
+    return kExitBadInput;
   }
   std::optional<sim::emu::SmmImageRun> image;
   if (options.image) {
@@ -59,11 +57,28 @@ int RunSmmCommand(const BootsimOptions &options) {
       image.emplace(*board, sim::emu::ReadImageFile(*options.image),
                     options.image->string() + ".map");
     } catch (const std::exception &e) {
-      std::fprintf(stderr, "bootsim: %s: %s\n", options.image->c_str(), e.what());
-      return 2;
+      std::fprintf(stderr, "bootsim: --image: %s: %s\n", options.image->c_str(), e.what());
+      return kExitBadInput;
     }
   }
+  if (!PrepareOutputDir(options)) {
+    return kExitOutputFailed;
+  }
+  OutputLog log;
+  std::unique_ptr<sim::OutputStream> traceFile;
+  std::unique_ptr<sim::Trace> trace;
+  if (options.trace) {
+    traceFile = std::make_unique<sim::OutputStream>(options.out / "trace.jsonl");
+    if (!traceFile->Error().empty()) {
+      log.Failed(traceFile->Error());
+      return kExitOutputFailed;
+    }
+    trace = std::make_unique<sim::Trace>(traceFile->Stream());
+    board->machine.bus.SetTrace(trace.get());
+    trace->Event(board->machine.clock.NowUs(), "entry DimmReportSmm");
+  }
   const EFI_STATUS status = image ? image->Load() : board->Load(DriverEntry);
+  board->machine.bus.SetTrace(nullptr);
   // The driver's own results: the host build's globals, or the image's.
   uint64_t tscFrequency = TscFrequency;
   const PackageTopology *topology = ProcessorTopologyTable;
@@ -85,7 +100,14 @@ int RunSmmCommand(const BootsimOptions &options) {
                   e.what.c_str());
     }
   }
-  std::ofstream(options.out / "report.json") << report.dump(2) << '\n';
+  log.Write(options.out / "report.json", report.dump(2) + "\n");
+  if (traceFile) {
+    if (const std::string error = traceFile->Finish(); !error.empty()) {
+      log.Failed(error);
+    } else {
+      log.Wrote(options.out / "trace.jsonl");
+    }
+  }
 
   std::printf("DimmReportSmm on %s: %s\n", scenario->source.c_str(),
               sim::EfiStatusName(status).c_str());
@@ -100,7 +122,11 @@ int RunSmmCommand(const BootsimOptions &options) {
   if (topology != nullptr) {
     PrintTopology(topology);
   }
-  std::printf("virtual time %.2f us; wrote %s\n", board->machine.clock.NowUs(),
-              (options.out / "report.json").c_str());
-  return EFI_ERROR(status) ? 1 : 0;
+  std::printf("virtual time %.2f us%s\n", board->machine.clock.NowUs(),
+              board->machine.clock.Saturated() ? " (saturated: the clock reached its end)" : "");
+  log.PrintSummary();
+  if (!log.Ok()) {
+    return kExitOutputFailed;
+  }
+  return EFI_ERROR(status) ? kExitRunFailed : kExitDone;
 }

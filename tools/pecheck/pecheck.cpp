@@ -1,13 +1,15 @@
 // pecheck IMAGE --machine ia32|x64
 // Checks that a firmware image is a PE32 (IA32) or PE32+ (X64) EFI boot-service driver with no
-// import table and a base-relocation table, and prints its code and data size. Exit 1 on failure.
+// import table and a base-relocation table, and prints its code and data size. Exit codes: 0 the
+// image passes, 1 it does not, 2 bad usage or an IMAGE that is not a readable regular file of at
+// most 16 MiB.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "sim/core/input_file.h"
 
 namespace {
 struct Image {
@@ -36,18 +38,32 @@ int Fail(const std::string &path, const std::string &why) {
 }
 } // namespace
 
+constexpr char kUsage[] =
+    "usage: pecheck IMAGE --machine ia32|x64\n"
+    "Checks that IMAGE is a PE32 (ia32) or PE32+ (x64) EFI boot-service driver with no imports\n"
+    "and with base relocations, and prints its code and data sizes.\n"
+    "exit codes: 0 the image passes; 1 it does not; 2 bad usage or an unreadable IMAGE\n";
+
 int main(int argc, char **argv) {
-  if (argc != 4 || std::strcmp(argv[2], "--machine") != 0) {
-    std::fprintf(stderr, "usage: pecheck IMAGE --machine ia32|x64\n");
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc != 4 || std::strcmp(argv[2], "--machine") != 0 ||
+      (std::strcmp(argv[3], "x64") != 0 && std::strcmp(argv[3], "ia32") != 0)) {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   const std::string path = argv[1];
   const bool x64 = std::strcmp(argv[3], "x64") == 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return Fail(path, "cannot be read");
+  sim::InputFile in = sim::ReadInputFile(path, sim::kFlashImageLimit);
+  if (!in.ok()) {
+    std::fprintf(stderr, "pecheck: %s %s (an image is a regular file of at most %s)\n",
+                 path.c_str(), in.problem.c_str(),
+                 sim::ByteCountText(sim::kFlashImageLimit).c_str());
+    return 2;
   }
-  Image img{std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {})};
+  Image img{std::move(in.bytes)};
   if (img.U16(0) != 0x5A4D) {
     return Fail(path, "no MZ header");
   }
