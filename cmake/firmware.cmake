@@ -7,13 +7,15 @@ find_program(FW_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
 set(FW_COMMON_FLAGS
   -std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector -mno-stack-arg-probe
   -fno-threadsafe-statics -fno-asynchronous-unwind-tables -mno-sse -mno-mmx
-  -O2 -Wall -Wextra -Werror -DFIRMWARE_BUILD=1 -I${PROJECT_SOURCE_DIR})
+  -Oz -ffunction-sections -fdata-sections -Wall -Wextra -Werror -DFIRMWARE_BUILD=1 -I${PROJECT_SOURCE_DIR})
 
-# add_firmware_image(NAME <image> ARCH ia32|x64 ENTRY <symbol> [XIP] SOURCES <files...>)
+# add_firmware_image(NAME <image> ARCH ia32|x64 ENTRY <symbol> MAX_SIZE <bytes> [XIP]
+#                    SOURCES <files...>)
+# MAX_SIZE: the most the image may take on disk; a larger one fails the build.
 # XIP: the image executes in place from flash, so its sections sit in the file at their RVAs
 # (file alignment equal to section alignment) and a volume build only rebases it.
 function(add_firmware_image)
-  cmake_parse_arguments(FW "XIP" "NAME;ARCH;ENTRY" "SOURCES" ${ARGN})
+  cmake_parse_arguments(FW "XIP" "NAME;ARCH;ENTRY;MAX_SIZE" "SOURCES" ${ARGN})
   set(layout /filealign:32)
   if(FW_XIP)
     set(layout /align:32 /filealign:32)
@@ -54,12 +56,13 @@ function(add_firmware_image)
     COMMAND ${FW_LLD_LINK} /nologo /nodefaultlib /subsystem:efi_boot_service_driver
             /entry:${FW_ENTRY} /machine:${machine} /dll /safeseh:no ${layout}
             /opt:ref /implib:${objdir}/${FW_NAME}.lib /out:${image} /map:${image}.map ${objects}
-    COMMAND $<TARGET_FILE:pecheck> ${image} --machine ${FW_ARCH}
+    COMMAND $<TARGET_FILE:pecheck> ${image} --machine ${FW_ARCH} --max-size ${FW_MAX_SIZE}
     DEPENDS ${objects} pecheck
     COMMENT "linking ${FW_NAME}.efi"
     VERBATIM)
   add_custom_target(${FW_NAME} ALL DEPENDS ${image})
   set_property(TARGET ${FW_NAME} PROPERTY IMAGE_PATH ${image})
   add_dependencies(firmware-images ${FW_NAME})
-  add_test(NAME ${FW_NAME}.pe_image COMMAND pecheck ${image} --machine ${FW_ARCH})
+  add_test(NAME ${FW_NAME}.pe_image COMMAND pecheck ${image} --machine ${FW_ARCH} --max-size
+                                           ${FW_MAX_SIZE})
 endfunction()

@@ -371,8 +371,9 @@ PeiImageRun MakePeiImageRun(const Scenario &scenario, const std::vector<uint8_t>
   PeiImageRun run;
   run.volume = PackPeimVolume(image, layout.volume_base);
   const std::vector<LinkSymbol> symbols = ReadLinkMap(linkMap);
-  PeiImageBinding::ObservedFunctions observed = {
-      FindSymbol(symbols, "?DrawImageFile@@"), FindSymbol(symbols, "?EnableGraphicsController@@")};
+  PeiImageBinding::ObservedFunctions observed = {FindSymbol(symbols, "?DrawImageFile@@"),
+                                                 FindSymbol(symbols, "?EnableGraphicsController@@"),
+                                                 {}};
   for (const char *name : kPhaseFunctions) {
     // C++ functions carry their decorated name, the C entry point a leading underscore.
     std::optional<uint32_t> rva = FindSymbol(symbols, std::string("?") + name + "@@");

@@ -46,9 +46,13 @@ BPP_CALLBACK_PHASE(OnProgress30, "_Z12OnProgress30" BPP_NOTIFY_SYMBOL)
 BPP_CALLBACK_PHASE(OnIpmiTransportReady, "_Z20OnIpmiTransportReady" BPP_NOTIFY_SYMBOL)
 BPP_CALLBACK_PHASE(OnFooterTrigger, "_Z15OnFooterTrigger" BPP_NOTIFY_SYMBOL)
 
-BPP_PHASE_WRAP(EnableGraphicsController,
-               "_Z24EnableGraphicsControllerP19GraphicsDeviceState" BPP_SERVICES_SYMBOL, EFI_STATUS,
-               (GraphicsDeviceState * g, const EFI_PEI_SERVICES **s), (g, s))
+BPP_PHASE_WRAP(FindGraphicsBridge,
+               "_Z18FindGraphicsBridgeP19GraphicsDeviceState" BPP_SERVICES_SYMBOL "h", EFI_STATUS,
+               (GraphicsDeviceState * g, const EFI_PEI_SERVICES **s, uint8_t rootBus),
+               (g, s, rootBus))
+BPP_PHASE_WRAP(OpenHostMmioWindow, "_Z18OpenHostMmioWindowv", uint32_t, (), ())
+BPP_PHASE_WRAP(SetBootScreenMode, "_Z17SetBootScreenModeRK19GraphicsDeviceState", void,
+               (const GraphicsDeviceState &g), (g))
 BPP_PHASE_WRAP(StartController, "_Z15StartControllerP19GraphicsDeviceState" BPP_SERVICES_SYMBOL,
                EFI_STATUS, (GraphicsDeviceState * g, const EFI_PEI_SERVICES **s), (g, s))
 BPP_PHASE_WRAP(InitControllerDram,

@@ -56,6 +56,12 @@ const std::vector<CommandOption<BootsimOptions>> &BootsimOptionTable() {
          o.trace = true;
          return std::string();
        }},
+      {"--timeline", nullptr, kPeiCommand,
+       "also timeline.json: the boot's phases as Chrome trace events (Perfetto, chrome://tracing)",
+       [](BootsimOptions &o, const std::string &) {
+         o.timeline = true;
+         return std::string();
+       }},
   };
   return table;
 }

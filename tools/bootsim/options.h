@@ -29,6 +29,7 @@ struct BootsimOptions {
   std::filesystem::path out = "out";
   bool frames = false;
   bool trace = false;
+  bool timeline = false;
   std::optional<std::filesystem::path> image; // run this firmware image instead of the host build
 };
 

@@ -5,6 +5,7 @@
 
 #include "sim/core/bus_report.h"
 #include "sim/core/output_file.h"
+#include "sim/core/phase_report.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/pei_image.h"
 #include "sim/pei/pei_boot.h"
@@ -13,6 +14,8 @@
 #include "sim/screen/screenshot.h"
 
 namespace {
+constexpr unsigned kPhaseTableDepth = 3; // callbacks, their steps, and one level below
+
 void Screenshot(sim::PeiBoard &board, const std::filesystem::path &file, OutputLog &log) {
   std::string error;
   if (sim::WriteScreenshot(file, board.Screen(), &error)) {
@@ -130,6 +133,10 @@ int RunPeiCommand(const BootsimOptions &options) {
     }
   }
   log.Write(options.out / "report.json", report.dump(2) + "\n");
+  if (options.timeline) {
+    log.Write(options.out / "timeline.json",
+              sim::TimelineJson(board.phases, board.machine.bus.Cost()).dump() + "\n");
+  }
   if (traceFile) {
     if (const std::string error = traceFile->Finish(); !error.empty()) {
       log.Failed(error);
@@ -159,6 +166,11 @@ int RunPeiCommand(const BootsimOptions &options) {
               static_cast<unsigned long long>(c.io.writes),
               static_cast<unsigned long long>(c.mmio.reads),
               static_cast<unsigned long long>(c.mmio.writes));
+  const nlohmann::json cost = sim::CostJson(board.phases);
+  std::printf("floor %.2f us under the cost model: the boot took %.3f times its floor\n",
+              cost["floor_us"].get<double>(), cost["ratio"].get<double>());
+  std::fputs(sim::PhaseTable(board.phases, board.machine.bus.Cost(), kPhaseTableDepth).c_str(),
+             stdout);
   PrintUnclaimed(board.machine.bus);
   log.PrintSummary();
   return log.Ok() ? kExitDone : kExitOutputFailed;

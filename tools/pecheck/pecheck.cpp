@@ -5,6 +5,7 @@
 // most 16 MiB.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -39,9 +40,10 @@ int Fail(const std::string &path, const std::string &why) {
 } // namespace
 
 constexpr char kUsage[] =
-    "usage: pecheck IMAGE --machine ia32|x64\n"
+    "usage: pecheck IMAGE --machine ia32|x64 [--max-size BYTES]\n"
     "Checks that IMAGE is a PE32 (ia32) or PE32+ (x64) EFI boot-service driver with no imports\n"
-    "and with base relocations, and prints its code and data sizes.\n"
+    "and with base relocations, and no larger on disk than BYTES when given, and prints its size\n"
+    "and its code and data sizes.\n"
     "exit codes: 0 the image passes; 1 it does not; 2 bad usage or an unreadable IMAGE\n";
 
 int main(int argc, char **argv) {
@@ -49,7 +51,19 @@ int main(int argc, char **argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (argc != 4 || std::strcmp(argv[2], "--machine") != 0 ||
+  unsigned long long maxSize = 0; // 0: no limit
+  if (argc == 6 && std::strcmp(argv[4], "--max-size") == 0) {
+    char *end = nullptr;
+    maxSize = std::strtoull(argv[5], &end, 0);
+    if (end == argv[5] || *end != '\0' || maxSize == 0) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  } else if (argc != 4) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (std::strcmp(argv[2], "--machine") != 0 ||
       (std::strcmp(argv[3], "x64") != 0 && std::strcmp(argv[3], "ia32") != 0)) {
     std::fputs(kUsage, stderr);
     return 2;
@@ -112,8 +126,13 @@ int main(int argc, char **argv) {
       data += size;
     }
   }
-  std::printf("%s: %s %s, EFI boot service driver, no imports, code %u bytes, data %u bytes\n",
+  std::printf("%s: %s %s, EFI boot service driver, no imports, %zu bytes on disk (code %u bytes, "
+              "data %u bytes)\n",
               path.substr(path.find_last_of('/') + 1).c_str(), x64 ? "PE32+" : "PE32",
-              x64 ? "X64" : "IA32", code, data);
+              x64 ? "X64" : "IA32", img.bytes.size(), code, data);
+  if (maxSize != 0 && img.bytes.size() > maxSize) {
+    return Fail(path, std::to_string(img.bytes.size()) + " bytes on disk, over the limit of " +
+                          std::to_string(maxSize));
+  }
   return 0;
 }
