@@ -82,6 +82,18 @@ TEST(ChipStartup, StartsAnUnstartedChipAndDefaultEyeTrainsToItsMiddle) {
   EXPECT_EQ(r.size_code, 3u);
   EXPECT_EQ(r.attempts[0].verify, sim::ChipVerify::Passed);
   EXPECT_EQ(r.unclaimed, 0u);
+
+  // A power cycle returns the whole chip to its unstarted state, and it starts again alike.
+  s.rig.chip.Reset();
+  EXPECT_EQ(s.rig.chip.StartupState(), 0);
+  EXPECT_FALSE(s.rig.chip.dram.Up());
+  EXPECT_FALSE(s.rig.chip.scu.Unlocked());
+  EXPECT_FALSE(s.rig.chip.window.Enabled());
+  EXPECT_EQ(Mcr(s.rig, 0x2CC), 0u);
+  EXPECT_TRUE(s.rig.chip.tracker.Attempts().empty());
+  ASSERT_EQ(StartController(&s.rig.state, s.rig.Services()), EFI_SUCCESS);
+  EXPECT_EQ(Mcr(s.rig, 0x2C0), 0x00001D06u);
+  EXPECT_EQ(s.rig.chip.Record().attempts.size(), 1u);
 }
 
 TEST(ChipStartup, CrtcStateDecidesWhetherTheStartUpRuns) {

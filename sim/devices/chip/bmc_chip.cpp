@@ -20,7 +20,16 @@ BmcChip::BmcChip(Bus &bus, const ChipConfig &c, uint64_t bar0Size)
   internal_.AddSubregion(kDramBase, &dram.InternalLeaf());
 }
 
-void BmcChip::Reset() { tracker.Reset(); }
+// Powers on the whole chip (the bus also resets each part on its own; resets are idempotent).
+void BmcChip::Reset() {
+  tracker.Reset();
+  scu.Reset();
+  ahbc.Reset();
+  wdt.Reset();
+  dram.Reset();
+  mcr.Reset();
+  window.Reset();
+}
 
 ChipRecord BmcChip::Record() const {
   ChipRecord r;
