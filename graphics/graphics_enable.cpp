@@ -1,9 +1,98 @@
 #include "graphics/graphics_enable.h"
 
-// Placeholder until controller discovery lands: programs nothing.
-uint32_t OpenHostMmioWindow() { return 0; }
+#include "access/port_io.h"
+#include "graphics/bridge_discovery.h"
+#include "graphics/chip_startup.h"
+#include "graphics/extended_crtc.h"
+#include "graphics/mode_programming.h"
+#include "graphics/mode_tables.h"
+#include "graphics/pci_config_access.h"
+#include "graphics/pci_regs.h"
+#include "graphics/vga_ports.h"
+#include "graphics/vga_regs.h"
+#include "include/mode_timing.h"
+#include "include/screen.h"
 
-// Placeholder until controller discovery lands: touches no hardware and reports success.
-EFI_STATUS EnableGraphicsController(GraphicsDeviceState *, const EFI_PEI_SERVICES **) {
+namespace {
+constexpr uint8_t kRootBus = 0;
+
+// The mode the boot screen is drawn in: 800 x 600, one byte per pixel, 60 Hz.
+constexpr uint32_t kModeBitsPerPixel = 8;
+constexpr size_t kTiming60Hz = 0;
+constexpr uint8_t kFrameFill = 0;
+
+constexpr uint8_t kScreenOff = SeqClockingModeRegister::ScreenOffField::kMask;
+
+// Colour-mode I/O addresses, display memory on, clock 0, odd/even page high, negative syncs.
+constexpr uint8_t BringUpMiscOutput() {
+  VgaMiscOutputRegister misc;
+  misc.SetColourIoAddress(1)
+      .SetRamEnable(1)
+      .SetOddEvenPageHigh(1)
+      .SetHSyncNegative(1)
+      .SetVSyncNegative(1);
+  return misc.Raw();
+}
+
+void SetScreenOff(bool off) {
+  VgaUpdate(kVgaSequencer, kSeqClockingMode, static_cast<uint8_t>(~kScreenOff),
+            off ? kScreenOff : 0);
+}
+
+void ReadDeviceResources(GraphicsDeviceState *state) {
+  const uint8_t bus = state->Bus;
+  const uint8_t device = state->Device;
+  const uint8_t function = state->Function;
+  state->Revision = PciRead8(kPciRevisionId, bus, device, function);
+  state->FrameBufferBase =
+      PciBaseAddressRegister::From(PciRead32(kPciBar0, bus, device, function)).BaseAddress();
+  state->MmioBase =
+      PciBaseAddressRegister::From(PciRead32(kPciBar1, bus, device, function)).BaseAddress();
+}
+
+void SetMode(const GraphicsDeviceState &state) {
+  const ModeTiming mode = {kScreenWidth, kScreenHeight, kModeBitsPerPixel, &StandardVgaRegisters,
+                           &Timing800x600[kTiming60Hz]};
+  LoadStandardRegisters(mode);
+  SetCrtcTiming(mode);
+  SetScanlineOffset(mode);
+  SetPixelClock(mode, state);
+  SetExtendedRegisters(mode, state);
+  (void)LoadDefaultPalette(mode);
+}
+} // namespace
+
+EFI_STATUS EnableGraphicsController(GraphicsDeviceState *state,
+                                    const EFI_PEI_SERVICES **peiServices) {
+  state->NextMmio = kMmioCursorStart;
+  state->NextIo = kIoCursorStart;
+  EFI_STATUS status = FindGraphicsBridge(state, peiServices, kRootBus);
+  if (EFI_ERROR(status)) {
+    return status;
+  }
+  ReadDeviceResources(state);
+
+  // VGA decoding on means bring-up has run before in this boot: the mode is set.
+  const auto vgaEnable = VgaEnableRegister::From(IoRead8(kVgaEnablePort));
+  if (vgaEnable.DecodeEnable() != 0) {
+    return EFI_SUCCESS;
+  }
+  IoWrite8(kVgaEnablePort, VgaEnableRegister(vgaEnable).SetDecodeEnable(1).Raw());
+  IoWrite8(kVgaMiscOutputWrite, BringUpMiscOutput());
+  InitExtendedCrtc(state->Revision);
+
+  status = StartController(state, peiServices);
+  if (EFI_ERROR(status)) {
+    // Without this, a later call would take the controller as running.
+    IoWrite8(kVgaEnablePort, vgaEnable.Raw());
+    return status;
+  }
+
+  SetScreenOff(true);
+  SetMode(*state);
+  (*peiServices)
+      ->SetMem(reinterpret_cast<VOID *>(static_cast<uintptr_t>(state->FrameBufferBase)),
+               kFrameBufferSize, kFrameFill);
+  SetScreenOff(false);
   return EFI_SUCCESS;
 }

@@ -1,13 +1,17 @@
-// Host-side decode window and bring-up of the BMC display controller.
+// Bring-up of the BMC display controller: find it, assign its resources, start the chip, set the
+// one mode and clear the frame buffer. The host decode window (host_window.h) is opened first.
 #pragma once
 
+#include "graphics/host_window.h"
 #include "include/graphics_device_state.h"
 #include "uefi/pi_pei.h"
 
-// Programs the host decode registers that forward the MMIO window to the PCH; returns 0.
-uint32_t OpenHostMmioWindow();
-
-// Finds the display controller, assigns its resources, starts the chip, sets the mode and
-// clears the frame buffer. EFI_NOT_FOUND when no root port leads to the controller.
+// Brings the controller up, filling the caller's state (which need not be initialised). Returns
+// EFI_SUCCESS when the mode is set and the frame cleared, and also when the controller's VGA
+// decoding was already on (bring-up has run before; nothing of the controller is touched).
+// Errors, each before any VGA register is touched: EFI_NOT_FOUND when no root port leads to the
+// display bridge or nothing answers behind it; EFI_UNSUPPORTED when the VGA function's BAR0
+// cannot hold the frame buffer at its fixed address. An error of the chip start-up is returned
+// as it is, with no mode set and the VGA decoding turned off again.
 EFI_STATUS EnableGraphicsController(GraphicsDeviceState *state,
                                     const EFI_PEI_SERVICES **peiServices);

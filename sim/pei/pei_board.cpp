@@ -36,8 +36,4 @@ void PeiBoard::InstallPlatformPpi(const std::string &name) {
   core.InstallPpi(&descriptors_.back());
 }
 
-ScreenView PeiBoard::Screen() const {
-  return {frame_buffer.Data(), kScreenWidth, kScreenHeight, kScreenPitch, &dac.Palette()};
-}
-
 } // namespace sim

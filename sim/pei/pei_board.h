@@ -1,6 +1,7 @@
-// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display memory and palette DAC the boot screen
-// is drawn into, the boot flash with the scenario's firmware volumes, and the PEI core. Built
-// from a scenario; a flash key that cannot be used throws ScenarioError.
+// The board a PEI boot runs on: the machine, the PCI host with its root buses, the display path
+// the boot screen is drawn into (root ports, display bridge, VGA controller, video memory), the
+// boot flash with the scenario's firmware volumes, and the PEI core. Built from a scenario; a
+// flash or display key that cannot be used throws ScenarioError.
 #pragma once
 
 #include <deque>
@@ -10,9 +11,8 @@
 #include "sim/core/machine.h"
 #include "sim/core/scenario.h"
 #include "sim/devices/memory/flash.h"
-#include "sim/devices/memory/ram_device.h"
 #include "sim/devices/pci/pci_host.h"
-#include "sim/devices/vga/vga_dac.h"
+#include "sim/pei/display_hardware.h"
 #include "sim/pei/pei_core.h"
 #include "sim/screen/image_calls.h"
 #include "sim/screen/screenshot.h"
@@ -26,15 +26,13 @@ public:
 
   // Installs, as another platform component would, the PPI a scenario names.
   void InstallPlatformPpi(const std::string &name);
-  ScreenView Screen() const;
+  // What the display shows.
+  ScreenPicture Screen() const { return display.Screen(); }
 
   const Scenario scenario;
   Machine machine;
   PciHost pci{machine.bus, scenario.config_base};
-  // Until the display controller is modelled, the frame buffer is plain memory at its fixed
-  // address and the palette a stand-alone DAC.
-  RamDevice frame_buffer{machine.bus, kFrameBufferBase, kFrameBufferSize, "frame-buffer"};
-  VgaDac dac{machine.bus};
+  DisplayHardware display{machine, pci, ParseDisplayConfig(scenario)};
   FlashDevice flash{machine.bus};
   PeiCore core;
   ImageCallLog images{machine, flash}; // every DrawImageFile call, when the module is wrapped

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sim/pei/display_report.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim {
@@ -82,6 +83,7 @@ nlohmann::json PeiReport(PeiBoard &board, const BootResult &result) {
         {"guest_errors", c.guest_errors}}},
       {"services", calls},
       {"images", images},
+      {"display", DisplayReport(board.display)},
       {"virtual_time_us", board.machine.clock.NowUs()},
   };
 }

@@ -6,7 +6,19 @@
 
 namespace sim {
 
-bool WriteScreenshot(const std::filesystem::path &file, const ScreenView &screen,
+ScreenPicture PictureOf(const ScreenView &screen) {
+  ScreenPicture p{screen.width, screen.height, {}};
+  p.rgb.reserve(size_t{screen.width} * screen.height * 3);
+  for (uint32_t y = 0; y < screen.height; ++y) {
+    for (uint32_t x = 0; x < screen.width; ++x) {
+      const Rgb6 &c = (*screen.palette)[screen.pixels[y * screen.pitch + x]];
+      p.rgb.insert(p.rgb.end(), {Expand6To8(c.r), Expand6To8(c.g), Expand6To8(c.b)});
+    }
+  }
+  return p;
+}
+
+bool WriteScreenshot(const std::filesystem::path &file, const ScreenPicture &screen,
                      std::string *error) {
   FILE *out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) {
@@ -21,7 +33,6 @@ bool WriteScreenshot(const std::filesystem::path &file, const ScreenView &screen
     *error = "libpng could not start";
     return false;
   }
-  std::vector<uint8_t> row(screen.width * 3);
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     std::fclose(out);
@@ -33,13 +44,7 @@ bool WriteScreenshot(const std::filesystem::path &file, const ScreenView &screen
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (uint32_t y = 0; y < screen.height; ++y) {
-    for (uint32_t x = 0; x < screen.width; ++x) {
-      const Rgb6 &c = (*screen.palette)[screen.pixels[y * screen.pitch + x]];
-      row[3 * x] = Expand6To8(c.r);
-      row[3 * x + 1] = Expand6To8(c.g);
-      row[3 * x + 2] = Expand6To8(c.b);
-    }
-    png_write_row(png, row.data());
+    png_write_row(png, &screen.rgb[size_t{y} * screen.width * 3]);
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);

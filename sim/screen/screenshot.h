@@ -1,4 +1,5 @@
-// Renders what the display shows: frame-buffer indices through the palette DAC, as an RGB PNG.
+// Writes what the display shows as an RGB PNG: a picture the display engine scanned out, or
+// palette indices seen through a palette.
 #pragma once
 
 #include <array>
@@ -6,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "sim/devices/vga/display_engine.h"
 #include "sim/devices/vga/vga_dac.h"
 
 namespace sim {
@@ -18,13 +20,15 @@ struct ScreenView {
   const std::array<Rgb6, 256> *palette;
 };
 
-// A 6-bit DAC value as 8 bits, replicating the top bits so 0x3F becomes 0xFF.
-constexpr uint8_t Expand6To8(uint8_t v) {
-  return static_cast<uint8_t>((v & 0x3F) << 2 | (v & 0x3F) >> 4);
-}
+// Palette indices through their palette, as a picture.
+ScreenPicture PictureOf(const ScreenView &screen);
 
-// Writes the screen as an 8-bit RGB PNG; on failure returns false with a reason in `error`.
-bool WriteScreenshot(const std::filesystem::path &file, const ScreenView &screen,
+// Writes the picture as an 8-bit RGB PNG; on failure returns false with a reason in `error`.
+bool WriteScreenshot(const std::filesystem::path &file, const ScreenPicture &picture,
                      std::string *error);
+inline bool WriteScreenshot(const std::filesystem::path &file, const ScreenView &screen,
+                            std::string *error) {
+  return WriteScreenshot(file, PictureOf(screen), error);
+}
 
 } // namespace sim

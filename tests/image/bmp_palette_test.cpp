@@ -101,7 +101,7 @@ TEST(BmpPalette, TheColourTableIsBoundedByThePixelDataAndBy256) {
     s.pixel = [](uint32_t, uint32_t) { return static_cast<uint8_t>(1); };
     const std::vector<uint8_t> file = MakeBmp(s);
     ASSERT_EQ(b.Bitmap(file, &left, &bottom, 0), EFI_SUCCESS);
-    EXPECT_EQ(b.board.dac.EntryWrites(), 3u + 3u); // three colours, three fixed entries
+    EXPECT_EQ(b.DacEntryWrites(), 3u + 3u); // three colours, three fixed entries
     EXPECT_EQ(sim::PlaceBmp(file, 100, 100, 0).palette_count, 3u);
   }
 
@@ -110,7 +110,7 @@ TEST(BmpPalette, TheColourTableIsBoundedByThePixelDataAndBy256) {
   test::BmpSpec t = Distinct(8, 300);
   t.clr_used = 0x7FFFFFFF;
   ASSERT_EQ(c.Bitmap(MakeBmp(t), &left, &bottom, 0), EFI_SUCCESS);
-  EXPECT_EQ(c.board.dac.EntryWrites(), 256u + 3u);
+  EXPECT_EQ(c.DacEntryWrites(), 256u + 3u);
 }
 
 TEST(BmpPalette, OtherDepthsLoadTheirTableAndCentreButDrawNoPixels) {
@@ -121,7 +121,7 @@ TEST(BmpPalette, OtherDepthsLoadTheirTableAndCentreButDrawNoPixels) {
   uint32_t left = 0, bottom = 0;
   ASSERT_EQ(b.Bitmap(MakeBmp(s), &left, &bottom, 0), EFI_SUCCESS);
   EXPECT_EQ(left, 392u);
-  EXPECT_EQ(b.board.dac.EntryWrites(), 2u + 3u);
+  EXPECT_EQ(b.DacEntryWrites(), 2u + 3u);
   EXPECT_EQ(b.Touched(), 0u);
 }
 
@@ -144,7 +144,7 @@ TEST_P(BmpRejection, LeavesPaletteMarginsAndScreenUntouched) {
   EXPECT_EQ(b.Bitmap(file, &left, &bottom, 1, length), r.status) << r.what;
   EXPECT_EQ(left, 0u);
   EXPECT_EQ(bottom, 0u);
-  EXPECT_EQ(b.board.dac.EntryWrites(), 0u);
+  EXPECT_EQ(b.DacEntryWrites(), 0u);
   EXPECT_EQ(b.Touched(), 0u);
   file.resize(length);
   EXPECT_EQ(sim::PlaceBmp(file, 0, 0, 1).status, r.status) << r.what;

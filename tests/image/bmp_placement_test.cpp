@@ -63,7 +63,7 @@ TEST_P(BmpOffScreen, IsRefusedWithPaletteMarginsAndScreenUntouched) {
   EXPECT_EQ(left, c.left);
   EXPECT_EQ(bottom, c.bottom);
   EXPECT_EQ(b.Touched(), 0u);
-  EXPECT_EQ(b.board.dac.EntryWrites(), 0u);
+  EXPECT_EQ(b.DacEntryWrites(), 0u);
   // The host-side model agrees.
   EXPECT_EQ(sim::PlaceBmp(file, c.bottom, c.left, 0).status, EFI_INVALID_PARAMETER);
 }

@@ -13,6 +13,7 @@
 #include "sim/screen/image_lookup.h"
 #include "sim/pei/pei_boot.h"
 #include "tests/image/reference/reference_draw.h"
+#include "tests/progress/clean_bus.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ TEST(DrawBusCost, DrawingTheDefaultImagesTakesAQuarterOfTheTransactions) {
 TEST(DrawBusCost, TheDefaultBootsImageCalls) {
   sim::PeiBoard board(sim::DefaultScenario());
   sim::RunPeiBoot(board);
+  test::ExpectCleanBus(board);
   size_t drawn = 0;
   for (const sim::ImageCall &call : board.images.Calls()) {
     if (!call.drawn()) {

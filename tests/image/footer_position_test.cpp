@@ -12,6 +12,7 @@ namespace {
 int BottomRowOfFooter(bool addressShown) {
   sim::PeiBoard board(sim::DefaultScenario());
   board.machine.cpu.SetPeiServicesSlot(reinterpret_cast<uintptr_t>(board.core.Services()));
+  test::BringUpDisplay(board);
   ModuleState state{};
   state.BmcAddressShown = addressShown ? 1 : 0;
   EXPECT_EQ(StoreModuleState(board.core.Services(), state), EFI_SUCCESS);
@@ -19,7 +20,7 @@ int BottomRowOfFooter(bool addressShown) {
   int bottom = -1;
   for (int y = 0; y < 600; ++y) {
     for (int x = 600; x < 800; ++x) {
-      if (board.frame_buffer.Data()[y * 800 + x] != 0) {
+      if (test::FrameBuffer(board)[y * 800 + x] != 0) {
         bottom = y;
       }
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/graphics_enable.h"
 #include "image/bmp_draw.h"
 #include "image/image_draw.h"
 #include "sim/devices/memory/ram_device.h"
@@ -105,14 +106,30 @@ inline sim::Scenario EmptyFlashScenario() {
   return sim::ParseScenario(nlohmann::json::parse(R"({"flash": {"volumes": []}})"), "test", ".");
 }
 
-// A PEI board whose flash starts empty, with a scratch RAM where BMP bytes can be placed for
+// Brings the board's display up as the screen callback does, so that draws reach the
+// controller's frame buffer and DAC.
+inline void BringUpDisplay(sim::PeiBoard &board) {
+  OpenHostMmioWindow();
+  GraphicsDeviceState state;
+  ASSERT_EQ(EnableGraphicsController(&state, board.core.Services()), EFI_SUCCESS);
+}
+
+// The frame buffer: the start of the controller's video memory, where BAR0 places it.
+inline const uint8_t *FrameBuffer(const sim::PeiBoard &board) {
+  return board.display.Ram()->Data();
+}
+
+// A PEI board whose flash starts empty, with its display brought up, with a scratch RAM where BMP bytes can be placed for
 // DrawBitmap.
 class ImageBoard {
 public:
   static constexpr uint64_t kScratch = 0x10000000;
   static constexpr uint64_t kScratchSize = 0x200000;
 
-  ImageBoard() : board(EmptyFlashScenario()) {}
+  ImageBoard() : board(EmptyFlashScenario()) {
+    BringUpDisplay(board);
+    dac_writes_at_start_ = Dac().EntryWrites();
+  }
 
   void Place(uint64_t base, const std::vector<uint8_t> &volume) {
     board.flash.Load(base, volume, "test volume");
@@ -130,12 +147,15 @@ public:
     EXPECT_EQ(DrawImageFile(board.core.Services(), &guid, bottom, left, highPalette), EFI_SUCCESS);
   }
 
-  uint8_t Px(uint32_t x, uint32_t y) const { return board.frame_buffer.Data()[y * 800 + x]; }
-  const sim::Rgb6 &Entry(unsigned i) const { return board.dac.Palette()[i]; }
+  uint8_t Px(uint32_t x, uint32_t y) const { return FrameBuffer(board)[y * kScreenPitch + x]; }
+  const sim::VgaDac &Dac() const { return board.display.Controller()->Dac(); }
+  const sim::Rgb6 &Entry(unsigned i) const { return Dac().Palette()[i]; }
+  // Palette entries written since the display was brought up.
+  uint64_t DacEntryWrites() const { return Dac().EntryWrites() - dac_writes_at_start_; }
   size_t Touched() const {
     size_t n = 0;
-    for (size_t i = 0; i < board.frame_buffer.Size(); ++i) {
-      n += board.frame_buffer.Data()[i] != 0;
+    for (size_t i = 0; i < kFrameBufferSize; ++i) {
+      n += FrameBuffer(board)[i] != 0;
     }
     return n;
   }
@@ -154,6 +174,9 @@ public:
 
   sim::PeiBoard board;
   sim::RamDevice scratch{board.machine.bus, kScratch, kScratchSize, "scratch"};
+
+private:
+  uint64_t dac_writes_at_start_ = 0;
 };
 
 // Every pixel drawn with a non-zero index, so that the image's extent shows in Box().

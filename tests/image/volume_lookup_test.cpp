@@ -63,7 +63,7 @@ TEST(VolumeLookup, AMissingFileDrawsNothingAndKeepsTheMargins) {
   EXPECT_EQ(bottom, 0u);
   EXPECT_EQ(left, 0u);
   EXPECT_EQ(b.Touched(), 0u);
-  EXPECT_EQ(b.board.dac.EntryWrites(), 0u);
+  EXPECT_EQ(b.DacEntryWrites(), 0u);
 }
 
 TEST(VolumeLookup, OnlyFreeformFilesAreCandidates) {
@@ -111,7 +111,7 @@ TEST(VolumeLookup, ASectionShorterThanItsBitmapIsNotReadPastItsEnd) {
   uint32_t bottom = 10, left = 10;
   b.Draw(Guid(1), &bottom, &left, 0);
   EXPECT_EQ(b.Touched(), 0u);
-  EXPECT_EQ(b.board.dac.EntryWrites(), 0u);
+  EXPECT_EQ(b.DacEntryWrites(), 0u);
 }
 
 TEST(VolumeLookup, ACorruptVolumeIsPassedOverForTheNext) {

@@ -1,5 +1,5 @@
 // A simulated PEI board for one test, built from scenario JSON, with helpers to read what the
-// module left behind: frame buffer bytes, the progress record, the notifies that ran.
+// module left behind: frame buffer bytes in the controller's video memory, the progress record, the notifies that ran.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "include/screen.h"
 #include "sim/pei/pei_boot.h"
+#include "tests/progress/clean_bus.h"
 
 namespace test {
 
@@ -20,14 +22,20 @@ public:
   explicit Boot(const std::string &json) : board(ScenarioFrom(json)) {}
   explicit Boot(const sim::Scenario &scenario) : board(scenario) {}
 
-  sim::BootResult Run() { return sim::RunPeiBoot(board); }
+  // Runs the boot; every full boot leaves a clean bus.
+  sim::BootResult Run() {
+    sim::BootResult result = sim::RunPeiBoot(board);
+    ExpectCleanBus(board);
+    return result;
+  }
 
-  const uint8_t *Fb() const { return board.frame_buffer.Data(); }
-  uint8_t Pixel(uint32_t x, uint32_t y) const { return Fb()[y * 800 + x]; }
-  // Pixels in the frame buffer that are not 0.
+  // The start of the controller's video memory, where BAR0 places the frame buffer.
+  const uint8_t *Fb() const { return board.display.Ram()->Data(); }
+  uint8_t Pixel(uint32_t x, uint32_t y) const { return Fb()[y * kScreenPitch + x]; }
+  // Pixels of the 800 x 600 frame that are not 0 (none without a video memory).
   size_t Touched() const {
     size_t n = 0;
-    for (size_t i = 0; i < board.frame_buffer.Size(); ++i) {
+    for (size_t i = 0; board.display.Ram() != nullptr && i < kFrameBufferSize; ++i) {
       n += Fb()[i] != 0;
     }
     return n;

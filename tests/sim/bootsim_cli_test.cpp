@@ -62,7 +62,10 @@ TEST(BootsimCli, DefaultBootWritesScreenAndReport) {
   EXPECT_EQ(report["progress_record"]["present"], true);
   EXPECT_EQ(report["progress_record"]["marker"], 1);
   EXPECT_EQ(report["progress_record"]["percent"], 30);
-  EXPECT_EQ(report["stall_us"], 1000);
+  // The screen trigger's settle time, six root ports tried, the display bridge's bus numbers.
+  EXPECT_EQ(report["stall_us"], 8000);
+  EXPECT_EQ(report["display"]["enable_status"], "EFI_SUCCESS");
+  EXPECT_EQ(report["display"]["mode"]["width"], 800);
   EXPECT_GT(report["bus"]["mmio"]["w"].get<uint64_t>(), 0u);
   EXPECT_GE(report["virtual_time_us"].get<double>(), 1000.0);
 
@@ -108,6 +111,10 @@ TEST(BootsimCli, BadScenarioExitsTwoNamingTheKey) {
   EXPECT_NE(run.output.find("events[1]"), std::string::npos) << run.output;
   EXPECT_FALSE(fs::exists(out / "report.json"));
   EXPECT_EQ(Bootsim("--bogus").exit_code, 2);
+  std::ofstream(scenario) << R"({"display": {"revision": 300}})";
+  const CliRun display = Bootsim("--scenario " + scenario.string() + " --out " + out.string());
+  EXPECT_EQ(display.exit_code, 2);
+  EXPECT_NE(display.output.find("display.revision"), std::string::npos) << display.output;
 }
 
 TEST(Screenshot, ShowsFrameBufferThroughTheDac) {

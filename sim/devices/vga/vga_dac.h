@@ -18,6 +18,11 @@ struct Rgb6 {
   bool operator==(const Rgb6 &) const = default;
 };
 
+// A 6-bit DAC value as 8 bits, replicating the top bits so 0x3F becomes 0xFF.
+constexpr uint8_t Expand6To8(uint8_t v) {
+  return static_cast<uint8_t>((v & 0x3F) << 2 | (v & 0x3F) >> 4);
+}
+
 class VgaDac : public Device {
 public:
   static constexpr uint16_t kPortBase = 0x3C6;
@@ -31,6 +36,7 @@ public:
   void Write(uint16_t port, uint8_t value);
 
   const std::array<Rgb6, 256> &Palette() const { return palette_; }
+  uint8_t PixelMask() const { return pixel_mask_; }
   // Entries written through the data port since reset, for tests and reports.
   uint64_t EntryWrites() const { return entry_writes_; }
 

@@ -1,0 +1,42 @@
+// Constant tables of the one display mode: the standard VGA register values, the 800 x 600
+// timings, the pixel-clock settings and the default palettes.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "include/mode_timing.h"
+
+extern const StandardVgaRegisterSet StandardVgaRegisters;
+
+// The VESA 800 x 600 timings at 60, 72, 75 and 85 Hz, then the 85 Hz row again as the table's
+// last row (refresh rate 0xFF).
+constexpr size_t kTiming800x600Rows = 5;
+extern const CrtcTimingRow Timing800x600[kTiming800x600Rows];
+
+// Bytes for extended CRTC 0xC0, 0xC1 and 0xBB, by CrtcTimingRow::ClockIndex.
+struct PixelClockSetting {
+  uint8_t Clock0;
+  uint8_t Clock1;
+  uint8_t Control;
+};
+constexpr size_t kPixelClockRowsRev40 = 26;
+constexpr size_t kPixelClockRowsDefault = 16;
+extern const PixelClockSetting PixelClockTableRev40[kPixelClockRowsRev40];
+extern const PixelClockSetting PixelClockTableDefault[kPixelClockRowsDefault];
+
+// DAC values, red, green, blue.
+struct PaletteEntry {
+  uint8_t Red;
+  uint8_t Green;
+  uint8_t Blue;
+};
+template <size_t N>
+struct PaletteTable {
+  static constexpr size_t kCount = N;
+  PaletteEntry Entries[N];
+};
+// The 64 EGA colours as 6-bit DAC values.
+extern const PaletteTable<64> EgaPalette;
+// Eight basic colours, written to the DAC as they stand.
+extern const PaletteTable<8> BasicPalette;

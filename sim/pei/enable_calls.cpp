@@ -1,0 +1,48 @@
+#include "sim/pei/enable_calls.h"
+
+#include "graphics/graphics_enable.h"
+
+namespace sim {
+
+namespace {
+EnableCallLog *current_log = nullptr;
+} // namespace
+
+EnableCallLog::EnableCallLog(Machine &machine) : machine_(machine), previous_(current_log) {
+  current_log = this;
+}
+
+EnableCallLog::~EnableCallLog() {
+  if (current_log == this) {
+    current_log = previous_;
+  }
+}
+
+EnableCallLog *EnableCallLog::Current() { return current_log; }
+
+void EnableCallLog::Record(EFI_STATUS status, double startUs) {
+  calls_.push_back({status, startUs, machine_.clock.NowUs() - startUs, machine_.bus.Unclaimed()});
+}
+
+} // namespace sim
+
+// The module's calls arrive here when the executable is linked with --wrap on
+// EnableGraphicsController's (mangled) symbol; see kEnableGraphicsControllerSymbol in
+// sim/CMakeLists.txt.
+EFI_STATUS RealEnableGraphicsController(GraphicsDeviceState *state,
+                                        const EFI_PEI_SERVICES **peiServices) asm(
+    "__real__Z24EnableGraphicsControllerP19GraphicsDeviceStatePPK16EFI_PEI_SERVICES");
+EFI_STATUS WrapEnableGraphicsController(GraphicsDeviceState *state,
+                                        const EFI_PEI_SERVICES **peiServices) asm(
+    "__wrap__Z24EnableGraphicsControllerP19GraphicsDeviceStatePPK16EFI_PEI_SERVICES");
+
+EFI_STATUS WrapEnableGraphicsController(GraphicsDeviceState *state,
+                                        const EFI_PEI_SERVICES **peiServices) {
+  sim::EnableCallLog *log = sim::EnableCallLog::Current();
+  const double start = log ? log->Now() : 0;
+  const EFI_STATUS status = RealEnableGraphicsController(state, peiServices);
+  if (log != nullptr) {
+    log->Record(status, start);
+  }
+  return status;
+}

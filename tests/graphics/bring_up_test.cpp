@@ -1,0 +1,233 @@
+// EnableGraphicsController and OpenHostMmioWindow against the board's models: which root port
+// functions are tried and returned, BARs and bridge windows as the hardware holds them, the
+// extended CRTC set-up per revision, the early return when VGA decoding is already on, and the
+// failures that leave the controller alone or undo what they began.
+#include <gtest/gtest.h>
+
+#include "access/mmio.h"
+#include "access/port_io.h"
+#include "graphics/bridge_discovery.h"
+#include "tests/graphics/display_board.h"
+
+namespace {
+
+using test::BusEvent;
+using test::ConfigWriteOf;
+using test::DisplayBoard;
+using test::StallOf;
+
+std::vector<BusEvent> BusNumbers(uint8_t f, uint8_t sec, uint8_t sub) {
+  return {ConfigWriteOf(0, 28, f, 0x18, 0), ConfigWriteOf(0, 28, f, 0x19, sec),
+          ConfigWriteOf(0, 28, f, 0x1A, sub)};
+}
+
+TEST(FindGraphicsBridge, TriesEachRootPortFunctionAndReturnsTheMissesToBusZero) {
+  DisplayBoard b(R"({"root_port_function": 3})");
+  b.StartTrace();
+  b.state.NextMmio = kMmioCursorStart;
+  b.state.NextIo = kIoCursorStart;
+  ASSERT_EQ(FindGraphicsBridge(&b.state, b.board.core.Services(), 0), EFI_SUCCESS);
+  const std::vector<BusEvent> all = test::ConfigWritesAndStalls(b.Events());
+  const auto at = all.begin();
+  std::vector<BusEvent> want;
+  for (uint8_t f = 0; f < 3; ++f) {
+    for (const auto &e : BusNumbers(f, 1, 2)) {
+      want.push_back(e);
+    }
+    want.push_back(StallOf(1000));
+    for (const auto &e : BusNumbers(f, 0, 0)) {
+      want.push_back(e);
+    }
+  }
+  for (const auto &e : BusNumbers(3, 1, 2)) {
+    want.push_back(e);
+  }
+  want.push_back(StallOf(1000));
+  want.push_back(ConfigWriteOf(1, 0, 0, 0x18, 1));
+  want.push_back(ConfigWriteOf(1, 0, 0, 0x19, 2));
+  want.push_back(ConfigWriteOf(1, 0, 0, 0x1A, 2));
+  want.push_back(StallOf(1000));
+  ASSERT_GE(static_cast<size_t>(all.end() - at), want.size());
+  EXPECT_EQ(std::vector<BusEvent>(at, at + static_cast<ptrdiff_t>(want.size())), want);
+
+  for (uint8_t f = 0; f < 8; ++f) {
+    const bool path = f == 3;
+    EXPECT_EQ(b.Config(0, 28, f, 0x18, 4) & 0xFFFFFF, path ? 0x020100u : 0u) << int(f);
+    EXPECT_EQ(b.Config(0, 28, f, 0x04, 2), path ? 7u : 0u) << int(f);
+    EXPECT_EQ(b.Config(0, 28, f, 0x3E, 2), path ? 0x08u : 0u) << int(f);
+  }
+  EXPECT_EQ(b.state.Bus, 2);
+  EXPECT_EQ(b.state.Device, 0);
+  EXPECT_EQ(b.state.Function, 0);
+}
+
+TEST(AssignDeviceBars, ThreeBarsGetTheirAddressesAndBothBridgesTheirWindows) {
+  DisplayBoard b;
+  ASSERT_EQ(b.Enable(), EFI_SUCCESS);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x10, 4), 0xA0000000u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x14, 4), 0xA1000000u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x18, 4), 0x6001u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x1C, 4), 0u); // absent BARs keep reading 0
+  EXPECT_EQ(b.Config(2, 0, 0, 0x04, 2), 7u);
+  EXPECT_EQ(b.state.NextMmio, 0xA1100000u);
+  EXPECT_EQ(b.state.NextIo, 0x6080u);
+  EXPECT_EQ(b.state.FrameBufferBase, 0xA0000000u);
+  EXPECT_EQ(b.state.MmioBase, 0xA1000000u);
+  EXPECT_EQ(b.state.Revision, 0x40);
+  for (auto [bus, dev, fn] : {std::tuple{0, 28, 5}, std::tuple{1, 0, 0}}) {
+    const auto c = [&](uint16_t reg, unsigned w) {
+      return b.Config(static_cast<uint8_t>(bus), static_cast<uint8_t>(dev),
+                      static_cast<uint8_t>(fn), reg, w);
+    };
+    EXPECT_EQ(c(0x1C, 1), 0x60u);
+    EXPECT_EQ(c(0x1D, 1), 0x60u);
+    EXPECT_EQ(c(0x20, 2), 0xA000u);
+    EXPECT_EQ(c(0x22, 2), 0xA100u);
+    EXPECT_EQ(c(0x3E, 2), 0x08u);
+    EXPECT_EQ(c(0x04, 2), 7u);
+  }
+  // The frame buffer and the register window decode through the windows; the I/O BAR has
+  // nothing behind it.
+  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA0000000), "video ram");
+  const uint64_t unclaimed = b.board.display.Function()->Counts().unclaimed;
+  (void)MmioRead32(0xA1000000);
+  EXPECT_EQ(b.board.display.Function()->Counts().unclaimed, unclaimed + 1);
+}
+
+TEST(AssignDeviceBars, WithoutAnIoBarBothIoWindowsStayClosed) {
+  DisplayBoard b(R"({"bars": [{"kind": "memory", "size": 16777216},
+                               {"kind": "memory", "size": 131072}]})");
+  ASSERT_EQ(b.Enable(), EFI_SUCCESS);
+  EXPECT_EQ(b.state.NextIo, 0x6000u);
+  for (auto [bus, dev, fn] : {std::tuple{0, 28, 5}, std::tuple{1, 0, 0}}) {
+    EXPECT_EQ(b.Config(static_cast<uint8_t>(bus), static_cast<uint8_t>(dev),
+                       static_cast<uint8_t>(fn), 0x1C, 2),
+              0x0010u);
+    EXPECT_FALSE(b.board.display.RootPort(5).IoWindow().open);
+    EXPECT_FALSE(b.board.display.Bridge()->IoWindow().open);
+  }
+  EXPECT_TRUE(b.board.display.Mode().screen_on); // VGA forwarding does not need the window
+}
+
+struct RevisionCase {
+  uint8_t revision;
+  uint8_t a2, b6;
+  bool rev40Values;
+  uint8_t c0, c1, bb;
+  uint8_t a7, a6;
+};
+
+class ExtendedCrtcByRevision : public ::testing::TestWithParam<RevisionCase> {};
+
+TEST_P(ExtendedCrtcByRevision, DefaultsClockAndFifoValues) {
+  const RevisionCase r = GetParam();
+  DisplayBoard b(R"({"revision": )" + std::to_string(r.revision) + "}");
+  ASSERT_EQ(b.Enable(), EFI_SUCCESS);
+  EXPECT_EQ(b.Crtc(0x80), 0xA8);
+  EXPECT_EQ(b.Crtc(0xA1), 0x04);
+  EXPECT_EQ(b.Crtc(0xA2), r.a2);
+  EXPECT_EQ(b.Crtc(0xB6), r.b6);
+  EXPECT_EQ(b.Crtc(0xB7), 0xF0);
+  const uint8_t rev40[][2] = {{0xBC, 0x40}, {0xBD, 0x38}, {0xBE, 0x3A},
+                              {0xBF, 0x38}, {0xCF, 0x70}, {0xB5, 0xA8}};
+  for (const auto &[index, value] : rev40) {
+    EXPECT_EQ(b.Crtc(index), r.rev40Values ? value : 0) << std::hex << int(index);
+  }
+  // Pixel clock for the 60 Hz row; 0xBB keeps its low four bits (0x3 from revision 0x40's set-up).
+  EXPECT_EQ(b.Crtc(0xC0), r.c0);
+  EXPECT_EQ(b.Crtc(0xC1), r.c1);
+  EXPECT_EQ(b.Crtc(0xBB), r.bb);
+  EXPECT_EQ(b.Crtc(0xA7), r.a7);
+  EXPECT_EQ(b.Crtc(0xA6), r.a6);
+  // The scratch registers are cleared but for the mode the BMC reads.
+  for (unsigned i = 0x81; i <= 0x9D; ++i) {
+    const uint8_t want = i == 0x8C ? 0x10 : i == 0x8D ? 0x02 : i == 0x8E ? 0x30 : 0;
+    EXPECT_EQ(b.Crtc(static_cast<uint8_t>(i)), want) << std::hex << i;
+  }
+  const sim::DisplayMode m = b.board.display.Mode();
+  EXPECT_EQ(m.width, 800u);
+  EXPECT_EQ(m.height, 600u);
+  EXPECT_EQ(m.bpp, 8u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Revisions, ExtendedCrtcByRevision,
+    ::testing::Values(RevisionCase{0x1F, 0x1C, 0x04, false, 0xEE, 0x67, 0x10, 0x3F, 0x2F},
+                      RevisionCase{0x20, 0x1F, 0x24, false, 0xEE, 0x67, 0x10, 0x78, 0x60},
+                      RevisionCase{0x30, 0x1F, 0x24, false, 0xEE, 0x67, 0x10, 0x78, 0x60},
+                      RevisionCase{0x40, 0x1F, 0x24, true, 0x31, 0x28, 0x73, 0x78, 0x60}));
+
+TEST(EnableGraphicsController, VgaAlreadyOnReturnsAfterThePciSetUpTouchingNothingElse) {
+  DisplayBoard b(R"({"vga_enabled": true})");
+  b.board.display.Ram()->Data()[0] = 0x5A;
+  b.StartTrace();
+  ASSERT_EQ(b.Enable(), EFI_SUCCESS);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x10, 4), 0xA0000000u); // the PCI set-up was done
+  std::vector<BusEvent> vga;
+  for (const BusEvent &e : b.Events()) {
+    if (e.kind == BusEvent::VgaPort) {
+      vga.push_back(e);
+    }
+  }
+  ASSERT_EQ(vga.size(), 1u); // the read of 0x3C3, nothing more
+  EXPECT_EQ(vga[0].value, 0x3C3u);
+  EXPECT_FALSE(vga[0].write);
+  EXPECT_EQ(b.board.display.Ram()->Data()[0], 0x5A); // no frame clear
+  EXPECT_EQ(b.Vga().MiscOutput(), 0x00);
+  EXPECT_EQ(b.Vga().Dac().EntryWrites(), 0u);
+}
+
+TEST(OpenHostMmioWindow, ProgramsBothDecodersOnceFromTheConfigurationBase) {
+  for (const auto &[base, rule, windowBase] :
+       {std::tuple{"0x80000000", 0xFB000049u, 0x9000u},
+        std::tuple{"0xC0000000", 0xFB000069u, 0xD000u}}) {
+    DisplayBoard b("{}", std::string(R"(, "host": {"config_base": ")") + base + "\"}");
+    b.StartTrace();
+    EXPECT_EQ(OpenHostMmioWindow(), 0u);
+    EXPECT_EQ(b.Config(17, 29, 1, 0x40, 4), rule);
+    EXPECT_EQ(b.Config(0, 5, 0, 0x10C, 2), windowBase);
+    EXPECT_EQ(b.Config(0, 5, 0, 0x10E, 2), 0xFB00u);
+    EXPECT_TRUE(b.board.pci.MmioWindow().open);
+    (void)b.Events();
+    // Once enabled, only the upper half of the rule is written again.
+    EXPECT_EQ(OpenHostMmioWindow(), 0u);
+    const auto writes = test::ConfigWritesAndStalls(b.Events());
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0], ConfigWriteOf(17, 29, 1, 0x44, 0));
+  }
+}
+
+TEST(EnableGraphicsController, NoVgaFunctionBehindTheBridgeIsNotFoundAndTheControllerUntouched) {
+  DisplayBoard b(R"({"vga_function": false})");
+  b.StartTrace();
+  EXPECT_EQ(b.Enable(), EFI_NOT_FOUND);
+  EXPECT_FALSE(test::TouchesVgaPorts(b.Events()));
+  EXPECT_EQ(b.Config(1, 0, 0, 0x04, 2), 0u); // no windows or decoding turned on
+}
+
+TEST(EnableGraphicsController, AFrameBufferBarThatCannotHoldTheScreenIsUnsupported) {
+  for (const char *bars :
+       {R"([{"kind": "memory", "size": 262144}, {"kind": "memory", "size": 131072}])",
+        R"([{"kind": "io", "size": 128}, {"kind": "memory", "size": 16777216}])"}) {
+    DisplayBoard b(std::string(R"({"bars": )") + bars + "}");
+    b.StartTrace();
+    EXPECT_EQ(b.Enable(), EFI_UNSUPPORTED) << bars;
+    EXPECT_FALSE(test::TouchesVgaPorts(b.Events())) << bars;
+    EXPECT_EQ(b.Config(2, 0, 0, 0x04, 2), 0u) << bars; // the function does not decode
+  }
+}
+
+TEST(EnableGraphicsController, AChipThatNeverRunsTurnsVgaDecodingOffAgainSoTheNextCallRetries) {
+  DisplayBoard b;
+  uint8_t chip = 0x80; // started by the BMC, never reporting that it runs
+  b.board.display.SetChipStatusSource([&] { return chip; });
+  EXPECT_EQ(b.Enable(), EFI_TIMEOUT);
+  EXPECT_EQ(b.Vga().Enabled(), false);
+  EXPECT_EQ(b.Vga().Sequencer(0x00), 0x00); // no mode loaded
+  EXPECT_EQ(b.Vga().Dac().EntryWrites(), 0u);
+  chip = 0x40;
+  EXPECT_EQ(b.Enable(), EFI_SUCCESS);
+  EXPECT_TRUE(b.board.display.Mode().screen_on);
+}
+
+} // namespace
