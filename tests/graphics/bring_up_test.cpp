@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EnableGraphicsController, VgaAlreadyOnReturnsAfterThePciSetUpTouchingNothingElse) {
   DisplayBoard b(R"({"vga_enabled": true})");
-  b.board.display.Ram()->Data()[0] = 0x5A;
+  b.board.display.FrameMemory()->Data()[0] = 0x5A;
   b.StartTrace();
   ASSERT_EQ(b.Enable(), EFI_SUCCESS);
   EXPECT_EQ(b.Config(2, 0, 0, 0x10, 4), 0xA0000000u); // the PCI set-up was done
@@ -172,7 +172,7 @@ TEST(EnableGraphicsController, VgaAlreadyOnReturnsAfterThePciSetUpTouchingNothin
   ASSERT_EQ(vga.size(), 1u); // the read of 0x3C3, nothing more
   EXPECT_EQ(vga[0].value, 0x3C3u);
   EXPECT_FALSE(vga[0].write);
-  EXPECT_EQ(b.board.display.Ram()->Data()[0], 0x5A); // no frame clear
+  EXPECT_EQ(b.board.display.FrameMemory()->Data()[0], 0x5A); // no frame clear
   EXPECT_EQ(b.Vga().MiscOutput(), 0x00);
   EXPECT_EQ(b.Vga().Dac().EntryWrites(), 0u);
 }

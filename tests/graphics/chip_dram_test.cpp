@@ -82,6 +82,28 @@ TEST(ChipDram, FrameBufferIsTheTopOfTheDram) {
   fb.ReadBytes(16 * MiB - 4, beyond, 8);
   EXPECT_EQ(beyond[3], 0xEE);
   EXPECT_EQ(beyond[4], 0);
+  EXPECT_EQ(b.dram.Data()[16 * MiB - 1], 0xEE); // the stored bytes the frame buffer shows
+}
+
+// The frame buffer is kept apart from the sparse pages below it; an access across the border,
+// and one wrapping from the top of the memory to its start, still sees one memory.
+TEST(ChipDram, AccessesAcrossTheFrameBufferBorderAndTheTopWrap) {
+  Bench b(128 * MiB);
+  const uint64_t border = 0x80000000 + 112 * MiB;
+  b.Write(border - 2, 0xA1B2C3D4);
+  EXPECT_EQ(b.Read(border - 4) >> 16, 0xC3D4u);
+  EXPECT_EQ(b.Read(border) & 0xFFFF, 0xA1B2u);
+  EXPECT_EQ(b.dram.Data()[0], 0xB2);
+  uint8_t across[4];
+  b.dram.Peek(112 * MiB - 2, across, 4);
+  EXPECT_EQ(across[0], 0xD4);
+  EXPECT_EQ(across[3], 0xA1);
+
+  b.dram.InternalLeaf().Write(128 * MiB - 2, 4, 0x55667788); // the last two bytes, then offset 0
+  EXPECT_EQ(b.Read(0x80000000) & 0xFFFF, 0x5566u);
+  EXPECT_EQ(b.dram.Data()[16 * MiB - 2], 0x88);
+  b.dram.Reset();
+  EXPECT_EQ(b.dram.Data()[16 * MiB - 2], 0);
 }
 
 } // namespace

@@ -27,7 +27,7 @@ CrtcD0Double::CrtcD0Double(sim::Bus &bus, std::function<uint8_t()> src)
 
 ChipRig::ChipRig(const sim::ChipConfig &config)
     : chip(machine.bus, config), crtc(machine.bus, [this] {
-        return static_cast<uint8_t>(chip.StartupState() | crtc_low_bits);
+        return static_cast<uint8_t>(chip.HostReadsStartupState() | crtc_low_bits);
       }) {
   machine.bus.MapFixed(sim::Space::Memory, kMmioBase, &chip.Bar1Region());
   state.MmioBase = kMmioBase;

@@ -15,6 +15,7 @@
 #include "sim/devices/chip/bring_up_tracker.h"
 #include "sim/devices/chip/chip_record.h"
 #include "sim/devices/chip/chip_scenario.h"
+#include "sim/devices/chip/chip_timeline.h"
 #include "sim/devices/chip/dram.h"
 #include "sim/devices/chip/memory_controller.h"
 #include "sim/devices/chip/register_block.h"
@@ -31,9 +32,12 @@ public:
   VideoMemory &FrameBuffer() { return dram; }
   // Extended CRTC register 0xD0 bits 7:6 (SCU40 bits 7:6; the other bits 0).
   uint8_t StartupState() const { return scu.StartupState(); }
+  // The same, read by the host through the display controller: marks the timeline.
+  uint8_t HostReadsStartupState();
   Region &InternalBus() { return internal_; }
 
   ChipRecord Record() const;
+  ChipPhases Phases() const;
   nlohmann::json RecordJson() const { return ChipRecordJson(Record()); }
   void Reset() override;
 
@@ -43,7 +47,8 @@ private:
   Region internal_;
 
 public:
-  BringUpTracker tracker{config};
+  ChipTimeline timeline{bus_.GetClock()};
+  BringUpTracker tracker{config, timeline};
   ChipScu scu;
   ChipRegisterBlock ahbc;
   ChipRegisterBlock wdt;

@@ -6,7 +6,10 @@ namespace sim {
 
 using namespace chipreg;
 
-BringUpTracker::BringUpTracker(const ChipConfig &config) : config_(config) { Reset(); }
+BringUpTracker::BringUpTracker(const ChipConfig &config, ChipTimeline &timeline)
+    : config_(config), timeline_(timeline) {
+  Reset();
+}
 
 void BringUpTracker::Reset() {
   phase_ = config_.started_by_bmc ? Phase::Running : Phase::Configuring;
@@ -27,11 +30,19 @@ ChipAttempt &BringUpTracker::Attempt() {
   return attempts_.back();
 }
 
+ChipAttempt &BringUpTracker::Stamped() {
+  ChipAttempt &a = Attempt();
+  a.end_ns = timeline_.NowNs();
+  return a;
+}
+
 void BringUpTracker::SettingWritten(uint32_t reg, uint32_t value) { written_ = {reg, value}; }
 
 void BringUpTracker::PhyStarted() {
+  timeline_.Note(ChipTimeline::Mark::DramTraining);
   if (attempts_.empty() || phase_ == Phase::Running) {
     attempts_.emplace_back();
+    attempts_.back().start_ns = timeline_.NowNs();
     search_open_ = false;
   }
   phase_ = Phase::Training;
@@ -41,19 +52,21 @@ void BringUpTracker::PhyStarted() {
     step_ = written_;
     written_ = {};
   }
-  ++Attempt().phy.started;
+  ++Stamped().phy.started;
 }
 
 void BringUpTracker::PhyFinished(bool ok) {
-  ++(ok ? Attempt().phy.completed : Attempt().phy.failed);
+  ChipAttempt &a = Stamped();
+  ++(ok ? a.phy.completed : a.phy.failed);
 }
 
-void BringUpTracker::PhyAborted() { ++Attempt().phy.aborted; }
+void BringUpTracker::PhyAborted() { ++Stamped().phy.aborted; }
 
 void BringUpTracker::TestSetupWritten() { series_ = Series::None; }
 
 void BringUpTracker::EndSearch(ChipSearch &search, PhySettings now) {
   search.chosen = search.reg == kMcrPhyVref ? now.vref : now.delay;
+  search.end_ns = timeline_.NowNs();
   search_open_ = false;
 }
 
@@ -68,7 +81,7 @@ void BringUpTracker::OpenTrial(PhySettings now) {
     if (search_open_) {
       EndSearch(a.searches.back(), now);
     }
-    a.searches.push_back({step_.reg, {{}}, std::nullopt});
+    a.searches.push_back({step_.reg, {{}}, std::nullopt, timeline_.NowNs(), timeline_.NowNs()});
     search_open_ = true;
   } else if (step_.value <= last_swept_) {
     a.searches.back().passes.emplace_back();
@@ -100,7 +113,7 @@ bool BringUpTracker::TestStarted(bool burst, uint32_t mode, PhySettings now) {
   if (series_ == Series::None) {
     OpenSeries(now);
   }
-  ChipAttempt &a = Attempt();
+  ChipAttempt &a = Stamped();
   ++(burst ? a.tests.burst : a.tests.single);
   ++series_started_;
   UpdateOutcome();
@@ -112,12 +125,15 @@ bool BringUpTracker::TestStarted(bool burst, uint32_t mode, PhySettings now) {
 }
 
 void BringUpTracker::TestFinished(bool passed, uint32_t margins) {
-  ChipAttempt &a = Attempt();
+  ChipAttempt &a = Stamped();
   ++(passed ? a.tests.passed : a.tests.failed);
   ++(passed ? series_passed_ : series_failed_);
   UpdateOutcome();
   if (series_ == Series::Trial && step_.reg != 0) {
     a.searches.back().passes.back().back().margins = margins;
+    if (search_open_) {
+      a.searches.back().end_ns = a.end_ns;
+    }
   }
 }
 
@@ -133,7 +149,7 @@ void BringUpTracker::UpdateOutcome() {
 }
 
 void BringUpTracker::CacheReady(uint32_t sizeCode, PhySettings now) {
-  ChipAttempt &a = Attempt();
+  ChipAttempt &a = Stamped();
   if (search_open_) {
     EndSearch(a.searches.back(), now);
   }

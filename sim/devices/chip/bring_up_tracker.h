@@ -9,6 +9,8 @@
 //     the PHY initialisation; a series in the Running phase is a verification;
 //   - training searches: consecutive trials of one setting register; a pass ends when the
 //     swept value goes back.
+// Attempts and searches carry the virtual time of their first and last event; the first PHY
+// initialisation is marked on the chip's timeline.
 // The faults that depend on this state are decided here: trials in the first `dead_passes`
 // passes of each search fail, and the first `verify_failures` verifications fail at their first
 // burst test with a data generator other than 0 (what tells a verification from a trial).
@@ -19,6 +21,7 @@
 
 #include "sim/devices/chip/chip_record.h"
 #include "sim/devices/chip/chip_scenario.h"
+#include "sim/devices/chip/chip_timeline.h"
 #include "sim/devices/chip/dram_eye.h"
 
 namespace sim {
@@ -27,7 +30,7 @@ class BringUpTracker {
 public:
   enum class Phase : uint8_t { Configuring, Training, Running };
 
-  explicit BringUpTracker(const ChipConfig &config);
+  BringUpTracker(const ChipConfig &config, ChipTimeline &timeline);
   void Reset();
 
   void SettingWritten(uint32_t reg, uint32_t value);
@@ -52,12 +55,15 @@ private:
   };
 
   ChipAttempt &Attempt();
+  // The current attempt, with its last event now.
+  ChipAttempt &Stamped();
   void OpenSeries(PhySettings now);
   void OpenTrial(PhySettings now);
   void EndSearch(ChipSearch &search, PhySettings now);
   void UpdateOutcome();
 
   const ChipConfig &config_;
+  ChipTimeline &timeline_;
   Phase phase_ = Phase::Configuring;
   std::vector<ChipAttempt> attempts_;
   Step written_; // the setting written since the last PHY initialisation

@@ -49,6 +49,8 @@ const char *VerifyName(ChipVerify v) {
 }
 
 json Optional(const std::optional<uint32_t> &v) { return v ? json(*v) : json(nullptr); }
+json OptionalUs(const std::optional<double> &v) { return v ? json(*v) : json(nullptr); }
+double Us(uint64_t ns) { return static_cast<double>(ns) / 1000.0; }
 
 json AttemptJson(const ChipAttempt &a) {
   json searches = json::array();
@@ -59,9 +61,12 @@ json AttemptJson(const ChipAttempt &a) {
     }
     searches.push_back({{"register", RegisterName(s.reg)},
                         {"passes", passes},
-                        {"chosen", s.chosen ? json(Hex32(*s.chosen)) : json(nullptr)}});
+                        {"chosen", s.chosen ? json(Hex32(*s.chosen)) : json(nullptr)},
+                        {"virtual_time_us", Us(s.end_ns - s.start_ns)}});
   }
-  return {{"phy_initialisations",
+  return {{"t_us", Us(a.start_ns)},
+          {"virtual_time_us", Us(a.end_ns - a.start_ns)},
+          {"phy_initialisations",
            {{"started", a.phy.started},
             {"completed", a.phy.completed},
             {"failed", a.phy.failed},
@@ -90,7 +95,14 @@ json ChipRecordJson(const ChipRecord &r) {
             {"size_mib", r.size_mib},
             {"up", r.dram_up},
             {"size_code", Optional(r.size_code)}}},
+          {"phy_settings", {{"MCR2CC", Hex32(r.vref_setting)}, {"MCR2C0", Hex32(r.delay_setting)}}},
           {"attempts", attempts},
+          {"phases_us",
+           {{"configure", OptionalUs(r.phases.configure_us)},
+            {"dram", OptionalUs(r.phases.dram_us)},
+            {"finish", OptionalUs(r.phases.finish_us)},
+            {"wait_running", OptionalUs(r.phases.wait_running_us)},
+            {"total", OptionalUs(r.phases.total_us)}}},
           {"unclaimed_accesses", r.unclaimed}};
 }
 

@@ -25,6 +25,7 @@ struct ChipSearch {
   uint32_t reg = 0; // MCR offset
   std::vector<std::vector<ChipTrial>> passes;
   std::optional<uint32_t> chosen;
+  uint64_t start_ns = 0, end_ns = 0; // virtual time of its first trial and of its end
 };
 
 struct ChipPhyCounts {
@@ -52,6 +53,17 @@ struct ChipAttempt {
   uint64_t verify_runs = 0;
   ChipVerify verify = ChipVerify::NotRun;
   std::optional<uint32_t> size_code; // MCR04 bits 1:0 when the controller's cache came up
+  uint64_t start_ns = 0, end_ns = 0; // virtual time of its first and last event
+};
+
+// Virtual time of each stage of the start-up as the chip saw it (chip_timeline.h); a stage the
+// start-up never reached is absent.
+struct ChipPhases {
+  std::optional<double> configure_us;    // first window access to the first PHY initialisation
+  std::optional<double> dram_us;         // DRAM bring-up: every attempt, training included
+  std::optional<double> finish_us;       // the last attempt to the start-up flags in SCU40
+  std::optional<double> wait_running_us; // until the host saw CRTC 0xD0 bit 6
+  std::optional<double> total_us;        // first to last activity
 };
 
 struct ChipRecord {
@@ -61,7 +73,10 @@ struct ChipRecord {
   uint32_t size_mib = 0;
   bool dram_up = false;
   std::optional<uint32_t> size_code; // as the memory controller was last configured
+  uint32_t vref_setting = 0;         // MCR2CC and MCR2C0 as they are now
+  uint32_t delay_setting = 0;
   std::vector<ChipAttempt> attempts;
+  ChipPhases phases;
   uint64_t unclaimed = 0; // internal addresses nothing decodes
 };
 

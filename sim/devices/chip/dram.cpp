@@ -15,12 +15,13 @@ bool PowerOfTwo(uint64_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
 ChipDram::ChipDram(Bus &bus, uint64_t size, bool upAtPowerOn, uint64_t bar0Size)
     : Device(bus, "chip-dram"), size_(size), bar0_size_(bar0Size), up_at_power_on_(upAtPowerOn),
-      up_(upAtPowerOn), internal_(Region::Leaf(
-                            this, "chip-dram", chipreg::kDramDecodeSize,
-                            [this](uint64_t offset, unsigned width) { return Load(offset, width); },
-                            [this](uint64_t offset, unsigned width, uint64_t value) {
-                              Store(offset, width, value);
-                            })),
+      up_(upAtPowerOn), top_(bar0Size, 0),
+      internal_(Region::Leaf(
+          this, "chip-dram", chipreg::kDramDecodeSize,
+          [this](uint64_t offset, unsigned width) { return Load(offset, width); },
+          [this](uint64_t offset, unsigned width, uint64_t value) {
+            Store(offset, width, value);
+          })),
       bar0_(Region::Leaf(
           this, "chip-dram-bar0", bar0Size,
           [this](uint64_t offset, unsigned width) {
@@ -57,9 +58,13 @@ void ChipDram::Peek(uint64_t offset, uint8_t *out, size_t count) const {
   while (count != 0) {
     const uint64_t at = offset & (size_ - 1);
     const uint64_t inPage = at % kPageSize;
-    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(count, kPageSize - inPage));
-    const Page *page = FindPage(at / kPageSize);
-    if (page != nullptr) {
+    size_t chunk = static_cast<size_t>(std::min<uint64_t>(count, kPageSize - inPage));
+    const Page *page = nullptr;
+    if (at >= size_ - bar0_size_) {
+      const uint64_t inTop = at - (size_ - bar0_size_);
+      chunk = static_cast<size_t>(std::min<uint64_t>(count, bar0_size_ - inTop));
+      std::memcpy(out, top_.data() + inTop, chunk);
+    } else if ((page = FindPage(at / kPageSize)) != nullptr) {
       std::memcpy(out, page->data() + inPage, chunk);
     } else {
       std::memset(out, 0, chunk);
@@ -89,7 +94,12 @@ void ChipDram::Store(uint64_t offset, unsigned width, uint64_t value) {
   }
   for (unsigned i = 0; i < width; ++i) {
     const uint64_t at = (offset + i) & (size_ - 1);
-    PageFor(at / kPageSize)[at % kPageSize] = static_cast<uint8_t>(value >> (8 * i));
+    const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
+    if (at >= size_ - bar0_size_) {
+      top_[at - (size_ - bar0_size_)] = byte;
+    } else {
+      PageFor(at / kPageSize)[at % kPageSize] = byte;
+    }
   }
 }
 
@@ -103,6 +113,7 @@ void ChipDram::ReadBytes(uint64_t offset, uint8_t *out, size_t count) const {
 
 void ChipDram::Reset() {
   pages_.clear();
+  std::fill(top_.begin(), top_.end(), 0);
   last_page_ = nullptr;
   up_ = up_at_power_on_;
 }

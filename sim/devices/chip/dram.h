@@ -3,8 +3,9 @@
 // every multiple of its size). It works only once the memory controller has completed a PHY
 // initialisation: before that, reads are all ones and writes are lost.
 //
-// Contents are kept sparsely, in 64 KiB pages allocated on the first write to them; memory never
-// written reads 0. A reset (power cycle) loses the contents.
+// Contents are kept sparsely, in 64 KiB pages allocated on the first write to them, except the top
+// `bar0Size` bytes, which are one block (the frame buffer, written whole by every boot); memory
+// never written reads 0. A reset (power cycle) loses the contents.
 //
 // The display controller's frame-buffer BAR shows the top `bar0Size` bytes of this DRAM, so the
 // DRAM is also the VideoMemory behind BAR0 and what the display engine scans out; while the DRAM
@@ -14,6 +15,7 @@
 #include <array>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "sim/core/bus.h"
 #include "sim/devices/vga/video_memory.h"
@@ -38,6 +40,9 @@ public:
   // Model side, for reports and tests: `count` bytes from DRAM offset `offset` (wrapping), whether
   // or not the memory is up.
   void Peek(uint64_t offset, uint8_t *out, size_t count) const;
+  // Model side: the bytes BAR0 shows, as stored (what the bus reads only once the memory is up).
+  uint8_t *Data() { return top_.data(); }
+  const uint8_t *Data() const { return top_.data(); }
 
   // VideoMemory: the frame-buffer BAR.
   Region &Bar0Leaf() override { return bar0_; }
@@ -57,6 +62,7 @@ private:
   uint64_t bar0_size_;
   bool up_at_power_on_;
   bool up_;
+  std::vector<uint8_t> top_; // DRAM offsets from size_ - bar0_size_
   std::unordered_map<uint64_t, std::unique_ptr<Page>> pages_;
   Page *last_page_ = nullptr; // the page of the last write, for runs of writes into one page
   uint64_t last_page_number_ = 0;

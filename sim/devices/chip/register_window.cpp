@@ -25,8 +25,14 @@ ChipRegisterWindow::ChipRegisterWindow(Bus &bus, Region &internalBus)
       aperture_(Region::Alias(this, "chip-window-aperture", &internalBus, 0, kWindowApertureSize)) {
   regs.Define({kEnableReg, 4, 0, kWindowEnableBit, 0});
   regs.Define({kBaseReg, 4, 0, kWindowBaseMask, 0});
-  regs.OnWrite(kEnableReg, [this](uint64_t, uint64_t) { Apply(); });
-  regs.OnWrite(kBaseReg, [this](uint64_t, uint64_t) { Apply(); });
+  const auto written = [this](uint64_t, uint64_t) {
+    Apply();
+    if (on_control_write) {
+      on_control_write();
+    }
+  };
+  regs.OnWrite(kEnableReg, written);
+  regs.OnWrite(kBaseReg, written);
   bar_.AddSubregion(kWindowControl, &control_);
   bar_.AddSubregion(kWindowAperture, &aperture_);
   Apply();

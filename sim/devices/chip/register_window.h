@@ -6,6 +6,8 @@
 // The aperture is an alias onto the internal bus, so the bus's trace names the block behind it.
 #pragma once
 
+#include <functional>
+
 #include "sim/core/bus.h"
 #include "sim/core/register_file.h"
 
@@ -23,6 +25,8 @@ public:
   void Reset() override;
 
   RegisterFile regs;
+  // Called on every write to a control register, which precedes every access the module makes.
+  std::function<void()> on_control_write;
 
 private:
   void Apply();

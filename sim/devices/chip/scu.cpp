@@ -42,6 +42,11 @@ ChipScu::ChipScu(Bus &bus, const ChipConfig &config)
       regs.Set(kScuStrapClear, kRegisterWidth, 0);
     }
   });
+  regs.OnWrite(kScuStartupFlags, [this](uint64_t before, uint64_t after) {
+    if ((before & kStartupRunning) == 0 && (after & kStartupRunning) != 0 && on_flags_set) {
+      on_flags_set();
+    }
+  });
   regs.OnRead(kScuStartupFlags, [this](uint64_t stored) { return ReadStartupFlags(stored); });
 }
 

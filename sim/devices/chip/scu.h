@@ -12,6 +12,8 @@
 // Faults: scu_never_unlocks (the key is never taken), never_started (SCU40 bit 6 never reads set).
 #pragma once
 
+#include <functional>
+
 #include "sim/core/bus.h"
 #include "sim/core/register_file.h"
 #include "sim/devices/chip/chip_scenario.h"
@@ -30,6 +32,8 @@ public:
   void Reset() override;
 
   RegisterFile regs;
+  // Called when a write sets SCU40 bit 6 (the start-up flags).
+  std::function<void()> on_flags_set;
 
 private:
   uint64_t ReadStartupFlags(uint64_t stored) const;
