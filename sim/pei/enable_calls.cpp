@@ -29,11 +29,11 @@ void EnableCallLog::Record(EFI_STATUS status, double startUs) {
 // The module's calls arrive here when the executable is linked with --wrap on
 // EnableGraphicsController's (mangled) symbol; see kEnableGraphicsControllerSymbol in
 // sim/CMakeLists.txt.
-EFI_STATUS RealEnableGraphicsController(GraphicsDeviceState *state,
-                                        const EFI_PEI_SERVICES **peiServices) asm(
+EFI_STATUS
+RealEnableGraphicsController(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices) asm(
     "__real__Z24EnableGraphicsControllerP19GraphicsDeviceStatePPK16EFI_PEI_SERVICES");
-EFI_STATUS WrapEnableGraphicsController(GraphicsDeviceState *state,
-                                        const EFI_PEI_SERVICES **peiServices) asm(
+EFI_STATUS
+WrapEnableGraphicsController(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices) asm(
     "__wrap__Z24EnableGraphicsControllerP19GraphicsDeviceStatePPK16EFI_PEI_SERVICES");
 
 EFI_STATUS WrapEnableGraphicsController(GraphicsDeviceState *state,

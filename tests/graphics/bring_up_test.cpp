@@ -178,9 +178,8 @@ TEST(EnableGraphicsController, VgaAlreadyOnReturnsAfterThePciSetUpTouchingNothin
 }
 
 TEST(OpenHostMmioWindow, ProgramsBothDecodersOnceFromTheConfigurationBase) {
-  for (const auto &[base, rule, windowBase] :
-       {std::tuple{"0x80000000", 0xFB000049u, 0x9000u},
-        std::tuple{"0xC0000000", 0xFB000069u, 0xD000u}}) {
+  for (const auto &[base, rule, windowBase] : {std::tuple{"0x80000000", 0xFB000049u, 0x9000u},
+                                               std::tuple{"0xC0000000", 0xFB000069u, 0xD000u}}) {
     DisplayBoard b("{}", std::string(R"(, "host": {"config_base": ")") + base + "\"}");
     b.StartTrace();
     EXPECT_EQ(OpenHostMmioWindow(), 0u);

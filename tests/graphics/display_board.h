@@ -32,8 +32,8 @@ inline BusEvent StallOf(uint64_t us) { return {BusEvent::Stall, 0, 0, 0, 0, us, 
 class DisplayBoard {
 public:
   explicit DisplayBoard(const std::string &display = "{}", const std::string &more = "")
-      : board(sim::ParseScenario(
-            nlohmann::json::parse(R"({"display": )" + display + more + "}"), "test", ".")) {
+      : board(sim::ParseScenario(nlohmann::json::parse(R"({"display": )" + display + more + "}"),
+                                 "test", ".")) {
     board.machine.cpu.SetPeiServicesSlot(reinterpret_cast<uintptr_t>(board.core.Services()));
   }
   ~DisplayBoard() { board.machine.bus.SetTrace(nullptr); }

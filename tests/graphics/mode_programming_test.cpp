@@ -61,7 +61,7 @@ TEST(ModeProgramming, SeventyTwoHertzAndTheBordersReprogramAProtectedTiming) {
   CrtcTimingRow bordered = Timing800x600[0];
   bordered.Flags |= kTimingHorizontalBorder | kTimingVerticalBorder;
   SetCrtcTiming(Mode(bordered));
-  EXPECT_EQ(b.Crtc(0x02), 0x64); // blank start 8 pixels right
+  EXPECT_EQ(b.Crtc(0x02), 0x64);        // blank start 8 pixels right
   EXPECT_EQ(b.Crtc(0x03) & 0x1F, 0x02); // blank end 8 pixels left
   EXPECT_EQ(b.Crtc(0x15), 0x5F);
   EXPECT_EQ(b.Crtc(0x16), 0x6B);

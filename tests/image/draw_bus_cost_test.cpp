@@ -10,8 +10,8 @@
 #include "image/bmp_draw.h"
 #include "progress/progress_guids.h"
 #include "sim/pei/flash_scenario.h"
-#include "sim/screen/image_lookup.h"
 #include "sim/pei/pei_boot.h"
+#include "sim/screen/image_lookup.h"
 #include "tests/image/reference/reference_draw.h"
 #include "tests/progress/clean_bus.h"
 

@@ -119,8 +119,8 @@ inline const uint8_t *FrameBuffer(const sim::PeiBoard &board) {
   return board.display.FrameMemory()->Data();
 }
 
-// A PEI board whose flash starts empty, with its display brought up, with a scratch RAM where BMP bytes can be placed for
-// DrawBitmap.
+// A PEI board whose flash starts empty, with its display brought up, with a scratch RAM where BMP
+// bytes can be placed for DrawBitmap.
 class ImageBoard {
 public:
   static constexpr uint64_t kScratch = 0x10000000;

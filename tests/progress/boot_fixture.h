@@ -1,5 +1,6 @@
 // A simulated PEI board for one test, built from scenario JSON, with helpers to read what the
-// module left behind: frame buffer bytes in the controller's video memory, the progress record, the notifies that ran.
+// module left behind: frame buffer bytes in the controller's video memory, the progress record, the
+// notifies that ran.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -23,9 +23,9 @@ inline constexpr std::pair<sim::Space, uint64_t> kBoardUnclaimed[] = {
 // yet callbacks draw there (a milestone before the screen trigger, every draw on a board whose
 // bring-up failed): those accesses go nowhere. Once bring-up has succeeded, none may.
 inline bool IsDisplayAddress(sim::Space space, uint64_t addr) {
-  return space == sim::Space::Memory ? addr >= kFrameBufferBase &&
-                                           addr < kFrameBufferBase + kFrameBufferSize
-                                     : addr >= 0x3B0 && addr <= 0x3DF;
+  return space == sim::Space::Memory
+             ? addr >= kFrameBufferBase && addr < kFrameBufferBase + kFrameBufferSize
+             : addr >= 0x3B0 && addr <= 0x3DF;
 }
 
 inline bool BoardLeavesUnclaimed(const sim::PeiBoard &board, const sim::UnclaimedAccess &u) {

@@ -10,8 +10,8 @@ namespace {
 constexpr unsigned kCharacterClock = 8; // pixels
 constexpr uint32_t kHorizontalTotalBias = 5;
 constexpr uint32_t kVerticalTotalBias = 2;
-constexpr uint32_t kPitchUnit = 8;    // bytes per offset unit
-constexpr uint32_t kStartUnit = 4;    // bytes per start address unit
+constexpr uint32_t kPitchUnit = 8; // bytes per offset unit
+constexpr uint32_t kStartUnit = 4; // bytes per start address unit
 constexpr uint32_t kRetraceEndBits = 0x3F;
 
 uint32_t Bit(uint8_t reg, unsigned bit, unsigned to) { return ((reg >> bit) & 1u) << to; }
@@ -58,13 +58,12 @@ DisplayMode DisplayEngine::Mode() const {
   m.hsync_start = hSync * kCharacterClock;
   m.hsync_end = RetraceEnd(hSync, hSyncEndLow, kRetraceEndBits) * kCharacterClock;
 
-  m.vtotal = (v.Crtc(kCrtcVTotal) | Bit(ov, 0, 8) | Bit(ov, 5, 9) | Bit(av, 0, 10)) +
-             kVerticalTotalBias;
+  m.vtotal =
+      (v.Crtc(kCrtcVTotal) | Bit(ov, 0, 8) | Bit(ov, 5, 9) | Bit(av, 0, 10)) + kVerticalTotalBias;
   const uint32_t vDisplay =
       (v.Crtc(kCrtcVDisplayEnd) | Bit(ov, 1, 8) | Bit(ov, 6, 9) | Bit(av, 1, 10)) + 1;
   m.vsync_start = v.Crtc(kCrtcVRetraceStart) | Bit(ov, 2, 8) | Bit(ov, 7, 9) | Bit(av, 3, 10);
-  const uint32_t vSyncEndLow =
-      (v.Crtc(kCrtcVRetraceEnd) & 0x0F) | Bit(av, 5, 4) | Bit(av, 6, 5);
+  const uint32_t vSyncEndLow = (v.Crtc(kCrtcVRetraceEnd) & 0x0F) | Bit(av, 5, 4) | Bit(av, 6, 5);
   m.vsync_end = RetraceEnd(m.vsync_start, vSyncEndLow, kRetraceEndBits);
   const uint8_t maxScan = v.Crtc(kCrtcMaxScanLine);
   const uint32_t linesPerRow =

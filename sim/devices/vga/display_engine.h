@@ -45,8 +45,7 @@ public:
   static constexpr uint32_t kNoSignalWidth = 800;
   static constexpr uint32_t kNoSignalHeight = 600;
 
-  DisplayEngine(const VgaController &vga, const VideoMemory &memory)
-      : vga_(vga), memory_(memory) {}
+  DisplayEngine(const VgaController &vga, const VideoMemory &memory) : vga_(vga), memory_(memory) {}
 
   DisplayMode Mode() const;
   ScreenPicture Picture() const;

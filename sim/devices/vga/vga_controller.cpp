@@ -14,8 +14,8 @@ struct Writable {
   uint8_t index;
   uint8_t mask;
 };
-constexpr Writable kSequencer[] = {{0x00, 0x03}, {0x01, 0x3D}, {0x02, 0x0F}, {0x03, 0x3F},
-                                   {0x04, 0x0E}};
+constexpr Writable kSequencer[] = {
+    {0x00, 0x03}, {0x01, 0x3D}, {0x02, 0x0F}, {0x03, 0x3F}, {0x04, 0x0E}};
 constexpr Writable kGraphics[] = {{0x00, 0x0F}, {0x01, 0x0F}, {0x02, 0x0F},
                                   {0x03, 0x1F}, {0x04, 0x03}, {0x05, 0x7B},
                                   {0x06, 0x0F}, {0x07, 0x0F}, {0x08, 0xFF}};
@@ -38,7 +38,8 @@ Region VgaController::MakeLeaf(const std::string &what, uint16_t port, uint16_t 
       },
       [this, port](uint64_t offset, unsigned width, uint64_t value) {
         for (unsigned i = 0; i < width; ++i) {
-          WritePort(static_cast<uint16_t>(port + offset + i), static_cast<uint8_t>(value >> (8 * i)));
+          WritePort(static_cast<uint16_t>(port + offset + i),
+                    static_cast<uint8_t>(value >> (8 * i)));
         }
       },
       widths);
@@ -76,13 +77,13 @@ VgaController::VgaController(Bus &bus, std::string name)
   crtc_.OnRead(kCrtcExtChipStatus, [this](uint64_t) -> uint64_t {
     return chip_status_ ? chip_status_() & kChipStatusBits : 0;
   });
-  crtc_.Lock(kCrtcExtFirstLocked, 0xFF,
-             [this] { return Crtc(kCrtcExtUnlock) != kCrtcExtUnlockKey; },
-             RegisterFile::LockMode::IgnoreWritesReadZero);
+  crtc_.Lock(
+      kCrtcExtFirstLocked, 0xFF, [this] { return Crtc(kCrtcExtUnlock) != kCrtcExtUnlockKey; },
+      RegisterFile::LockMode::IgnoreWritesReadZero);
 
-  leaves_ = {{kAttributePort, &attr_misc_},      {kEnablePort, &enable_port_},
-             {kSequencerIndex, &sequencer_},     {kDacFirstPort, &dac_.Leaf()},
-             {kFeatureControlRead, &ports_ca_cf_}, {kCrtcIndexColour, &crtc_colour_},
+  leaves_ = {{kAttributePort, &attr_misc_},          {kEnablePort, &enable_port_},
+             {kSequencerIndex, &sequencer_},         {kDacFirstPort, &dac_.Leaf()},
+             {kFeatureControlRead, &ports_ca_cf_},   {kCrtcIndexColour, &crtc_colour_},
              {kInputStatus1Colour, &status_colour_}, {kCrtcIndexMono, &crtc_mono_},
              {kInputStatus1Mono, &status_mono_}};
   Reset();
@@ -90,9 +91,7 @@ VgaController::VgaController(Bus &bus, std::string name)
 
 bool VgaController::Enabled() const { return (enable_ & kEnableDecode) != 0; }
 
-bool VgaController::PaletteAddressSource() const {
-  return (attr_index_ & kAttrPaletteSource) != 0;
-}
+bool VgaController::PaletteAddressSource() const { return (attr_index_ & kAttrPaletteSource) != 0; }
 
 void VgaController::Reset() {
   seq_.Reset();

@@ -20,16 +20,17 @@ inline constexpr uint16_t kMiscOutputRead = 0x3CC;
 inline constexpr uint16_t kExtendedPortCD = 0x3CD;
 inline constexpr uint16_t kGraphicsIndex = 0x3CE;
 inline constexpr uint16_t kGraphicsData = 0x3CF;
-// CRTC index/data and input status 1 (feature control on write): 0x3Dx in colour mode (miscellaneous
-// output bit 0 set), 0x3Bx in monochrome mode.
+// CRTC index/data and input status 1 (feature control on write): 0x3Dx in colour mode
+// (miscellaneous output bit 0 set), 0x3Bx in monochrome mode.
 inline constexpr uint16_t kCrtcIndexColour = 0x3D4;
 inline constexpr uint16_t kInputStatus1Colour = 0x3DA;
 inline constexpr uint16_t kCrtcIndexMono = 0x3B4;
 inline constexpr uint16_t kInputStatus1Mono = 0x3BA;
 
-inline constexpr uint8_t kEnableDecode = 0x01;     // port 0x3C3
-inline constexpr uint8_t kMiscColourIo = 0x01;     // miscellaneous output
-inline constexpr uint8_t kAttrPaletteSource = 0x20; // attribute index: the display reads the palette
+inline constexpr uint8_t kEnableDecode = 0x01; // port 0x3C3
+inline constexpr uint8_t kMiscColourIo = 0x01; // miscellaneous output
+inline constexpr uint8_t kAttrPaletteSource =
+    0x20; // attribute index: the display reads the palette
 inline constexpr uint8_t kAttrIndexBits = 0x1F;
 
 // Sequencer.
@@ -55,7 +56,7 @@ inline constexpr uint8_t kCrtcVRetraceEnd = 0x11;
 inline constexpr uint8_t kCrtcVDisplayEnd = 0x12;
 inline constexpr uint8_t kCrtcOffset = 0x13;
 inline constexpr uint8_t kCrtcLastStandard = 0x18;
-inline constexpr uint8_t kCrtcProtect = 0x80;          // CRTC 0x11 bit 7: 0x00-0x07 write-protected
+inline constexpr uint8_t kCrtcProtect = 0x80; // CRTC 0x11 bit 7: 0x00-0x07 write-protected
 inline constexpr uint8_t kCrtcOverflowLineCompare = 0x10; // CRTC 0x07 bit 4 stays writable
 inline constexpr uint8_t kCrtcDoubleScan = 0x80;          // CRTC 0x09 bit 7
 inline constexpr uint8_t kCrtcScanLinesPerRow = 0x1F;     // CRTC 0x09 bits 4:0, less one
