@@ -62,8 +62,10 @@ TEST(BootsimCli, DefaultBootWritesScreenAndReport) {
   EXPECT_EQ(report["progress_record"]["present"], true);
   EXPECT_EQ(report["progress_record"]["marker"], 1);
   EXPECT_EQ(report["progress_record"]["percent"], 30);
-  // The screen trigger's settle time, six root ports tried, the display bridge's bus numbers.
-  EXPECT_EQ(report["stall_us"], 8000);
+  // The screen trigger's settle time, six root ports tried, the display bridge's bus numbers,
+  // the reset of the cold chip's memory controller.
+  EXPECT_EQ(report["stall_us"], 11000);
+  EXPECT_EQ(report["display"]["chip"]["phy_settings"]["MCR2CC"], "0x00005757");
   EXPECT_EQ(report["display"]["enable_status"], "EFI_SUCCESS");
   EXPECT_EQ(report["display"]["mode"]["width"], 800);
   EXPECT_GT(report["bus"]["mmio"]["w"].get<uint64_t>(), 0u);
@@ -86,13 +88,21 @@ TEST(BootsimCli, FramesAndTrace) {
   EXPECT_TRUE(fs::exists(out / "frame-03-Milestone5.png"));
   std::ifstream trace(out / "trace.jsonl");
   std::string line;
-  size_t lines = 0, services = 0;
+  size_t lines = 0, services = 0, chipScu = 0, chipMcr = 0;
   while (std::getline(trace, line)) {
     const auto record = nlohmann::json::parse(line);
     ++lines;
     services += record["kind"] == "service";
     ASSERT_TRUE(record.contains("t_us") && record.contains("addr") && record.contains("value"));
+    if (record.contains("device")) {
+      const std::string device = record["device"];
+      chipScu += device == "chip-scu";
+      chipMcr += device == "chip-mcr";
+    }
   }
+  // The cold chip's start-up shows as accesses to its blocks through the register window.
+  EXPECT_GT(chipScu, 0u);
+  EXPECT_GT(chipMcr, 0u);
   const nlohmann::json report = ReadJson(out / "report.json");
   const uint64_t accesses =
       report["bus"]["io"]["r"].get<uint64_t>() + report["bus"]["io"]["w"].get<uint64_t>() +
