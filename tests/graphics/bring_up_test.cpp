@@ -86,12 +86,13 @@ TEST(AssignDeviceBars, ThreeBarsGetTheirAddressesAndBothBridgesTheirWindows) {
     EXPECT_EQ(c(0x3E, 2), 0x08u);
     EXPECT_EQ(c(0x04, 2), 7u);
   }
-  // The frame buffer and the register window decode through the windows; the I/O BAR has
-  // nothing behind it.
-  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA0000000), "video ram");
-  const uint64_t unclaimed = b.board.display.Function()->Counts().unclaimed;
+  // The frame buffer (the chip's DRAM) and the chip's register window decode through the
+  // windows; below its control registers the window has nothing.
+  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA0000000), "chip-dram");
+  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA100F000), "chip-window");
+  const uint64_t unclaimed = b.board.display.Chip()->window.Counts().unclaimed;
   (void)MmioRead32(0xA1000000);
-  EXPECT_EQ(b.board.display.Function()->Counts().unclaimed, unclaimed + 1);
+  EXPECT_EQ(b.board.display.Chip()->window.Counts().unclaimed, unclaimed + 1);
 }
 
 TEST(AssignDeviceBars, WithoutAnIoBarBothIoWindowsStayClosed) {
