@@ -157,7 +157,7 @@ const std::map<std::string, Outcome> kExampleBoards = {
     {"cold-ddr4", {EFI_SUCCESS, "module", 0.003, 0.05}},
     {"cold-ddr4-retries", {EFI_SUCCESS, "module", 0.003, 0.2}},
     {"cold-ddr3", {EFI_SUCCESS, "module", 0.003, 0.05}},
-    {"bmc-started", {EFI_SUCCESS, "bmc", 0.0, 0.01}},
+    {"bmc-started", {EFI_SUCCESS, "bmc", 0.0, 0.03}},
     {"hang-scu-never-unlocks", {EFI_TIMEOUT, "nobody", 1.7, 1.77}},
     {"hang-mcr-never-unlocks", {EFI_TIMEOUT, "nobody", 1.25, 1.32}},
     {"hang-phy-stuck-busy", {EFI_TIMEOUT, "nobody", 6.4, 6.52}},
