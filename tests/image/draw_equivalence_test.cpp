@@ -16,9 +16,9 @@
 #include "image/bmp_draw.h"
 #include "include/screen.h"
 #include "progress/progress_bar.h"
+#include "sim/core/machine.h"
 #include "sim/devices/memory/ram_device.h"
 #include "sim/pei/flash_scenario.h"
-#include "sim/core/machine.h"
 #include "tests/image/image_support.h"
 #include "tests/image/reference/reference_draw.h"
 

@@ -9,8 +9,8 @@
 #include "platform/gpio.h"
 #include "platform/pch_family.h"
 #include "progress/module_state.h"
-#include "sim/devices/memory/ram_device.h"
 #include "sim/core/machine.h"
+#include "sim/devices/memory/ram_device.h"
 #include "sim/pei/pei_core.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "progress/module_state.h"
-#include "sim/pi/hob_list.h"
 #include "sim/core/machine.h"
 #include "sim/pei/pei_core.h"
+#include "sim/pi/hob_list.h"
 
 namespace {
 
