@@ -65,14 +65,28 @@ RegisterFile &RegisterFile::OnWrite(uint32_t offset, WriteHook hook) {
 RegisterFile &RegisterFile::Lock(uint32_t first, uint32_t last, std::function<bool()> locked,
                                  LockMode mode) {
   locks_.push_back({first, last, std::move(locked), mode});
+  any_read_zero_lock_ = any_read_zero_lock_ || mode == LockMode::IgnoreWritesReadZero;
   return *this;
 }
 
 void RegisterFile::Reset() { value_ = reset_; }
 
-const RegisterFile::LockRange *RegisterFile::LockOf(uint32_t offset) const {
-  for (const LockRange &l : locks_) {
-    if (offset >= l.first && offset <= l.last && l.locked()) {
+const RegisterFile::LockRange *RegisterFile::LockOf(uint32_t offset, LockMemo &memo) const {
+  for (size_t i = 0; i < locks_.size(); ++i) {
+    const LockRange &l = locks_[i];
+    if (offset < l.first || offset > l.last) {
+      continue;
+    }
+    bool locked;
+    if (i < LockMemo::kCapacity) {
+      if (memo.state[i] == 0) {
+        memo.state[i] = l.locked() ? 2 : 1;
+      }
+      locked = memo.state[i] == 2;
+    } else {
+      locked = l.locked();
+    }
+    if (locked) {
       return &l;
     }
   }
@@ -100,6 +114,15 @@ void RegisterFile::SetWriteMask(uint32_t offset, unsigned width, uint64_t mask) 
 }
 
 uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
+  LockMemo memo;
+  // Only a lock that reads zero changes what a read returns.
+  auto readsZero = [&](uint32_t at) {
+    if (!any_read_zero_lock_) {
+      return false;
+    }
+    const LockRange *lock = LockOf(at, memo);
+    return lock != nullptr && lock->mode == LockMode::IgnoreWritesReadZero;
+  };
   uint64_t result = 0;
   unsigned i = 0;
   while (i < width) {
@@ -109,8 +132,7 @@ uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
     }
     const int32_t index = reg_of_byte_[at];
     if (index < 0) {
-      const LockRange *lock = LockOf(at);
-      if (lock == nullptr || lock->mode != LockMode::IgnoreWritesReadZero) {
+      if (!readsZero(at)) {
         result |= uint64_t{value_[at]} << (8 * i);
       }
       ++i;
@@ -124,8 +146,7 @@ uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
     }
     for (; i < width && offset + i < r.offset + r.width; ++i) {
       const uint32_t byteAt = offset + i;
-      const LockRange *lock = LockOf(byteAt);
-      if (lock != nullptr && lock->mode == LockMode::IgnoreWritesReadZero) {
+      if (readsZero(byteAt)) {
         continue;
       }
       result |= ((whole >> (8 * (byteAt - r.offset))) & 0xFF) << (8 * i);
@@ -142,6 +163,7 @@ void RegisterFile::Write(uint32_t offset, unsigned width, uint64_t value) {
   };
   Touched touched[8];
   unsigned touchedCount = 0;
+  LockMemo memo;
   for (unsigned i = 0; i < width; ++i) {
     const uint32_t at = offset + i;
     if (at >= value_.size()) {
@@ -158,7 +180,7 @@ void RegisterFile::Write(uint32_t offset, unsigned width, uint64_t value) {
         touched[touchedCount++] = {idx, Get(regs_[idx].offset, regs_[idx].width)};
       }
     }
-    if (LockOf(at) != nullptr) {
+    if (LockOf(at, memo) != nullptr) {
       continue;
     }
     const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));

@@ -65,13 +65,20 @@ private:
     std::function<bool()> locked;
     LockMode mode;
   };
+  // What one guest access has learnt of the locks: each condition is asked at most once per
+  // access (a register's bytes usually share a lock, and conditions may be costly).
+  struct LockMemo {
+    static constexpr size_t kCapacity = 16;
+    uint8_t state[kCapacity] = {}; // 0 not asked yet, 1 open, 2 locked
+  };
   Reg &RegAt(uint32_t offset, unsigned width);
-  const LockRange *LockOf(uint32_t offset) const;
+  const LockRange *LockOf(uint32_t offset, LockMemo &memo) const;
 
   std::vector<uint8_t> value_, reset_, write_mask_, w1c_mask_;
   std::vector<int32_t> reg_of_byte_; // index into regs_, or -1
   std::vector<Reg> regs_;
   std::vector<LockRange> locks_;
+  bool any_read_zero_lock_ = false; // reads need not look at locks without one
 };
 
 } // namespace sim

@@ -90,9 +90,10 @@ const std::vector<ScenarioKey> &ScenarioKeys() {
       {"display.vga_function", kValue, "true or false: a VGA function answers behind the bridge",
        "true"},
       {"display.vga_enabled", kValue, "true or false: port 0x3C3 bit 0 at power-on", "false"},
-      {"display.crtc_d0", kValue, "CRTC 0xD0 as the chip reports it, 0 to 0xFF (bits 7:6 used)",
-       "0x40"},
-      {"display.chip", kMap, "the display chip's model; its parser checks the keys", "none"},
+      {"display.chip", kMap,
+       "the BMC display chip: started_by_bmc, ddr4, straps, size_mib, eye, and the faults "
+       "dead_passes, phy_errors, verify_failures and the hang faults (docs/display.md)",
+       "a cold chip with 1 GiB of DDR4 and the default eye"},
       // The PCH and the BMC (sim/pei/platform_scenario.cpp; docs/platform.md).
       {"pch", kObject, "the PCH", "the values below"},
       {"pch.device_id", kValue, "the LPC/eSPI bridge's device ID, 0 to 0xFFFF", "0xA1C1"},
@@ -105,8 +106,7 @@ const std::vector<ScenarioKey> &ScenarioKeys() {
       {"pch.sideband.busy_reads", kValue,
        "status reads that show busy after a message starts, 0 to 0x10000000", "2"},
       {"pch.sideband.stuck", kValue, "true or false: a started message never completes", "false"},
-      {"pch.sideband.status", kValue, "0 to 3; non-zero: every port refuses with this status",
-       "0"},
+      {"pch.sideband.status", kValue, "0 to 3; non-zero: every port refuses with this status", "0"},
       {"bmc", kObject, "the BMC behind the IPMI transport", "the value below"},
       {"bmc.lan", kMap,
        "LAN channel numbers (\"1\" to \"15\") to {ip, set_in_progress 0-3, fail, "

@@ -12,8 +12,8 @@ constexpr uint8_t kRootPortRevision = 0x09;
 constexpr uint8_t kDisplayBridgeRevision = 0x04;
 constexpr unsigned kFrameBufferBar = 0;
 constexpr unsigned kRegisterWindowBar = 1;
-// Video RAM when BAR0 is not a memory BAR: memory the CPU cannot reach.
-constexpr uint64_t kUnreachableVideoRamSize = 16u << 20;
+// The part of the chip's DRAM the display engine scans out when BAR0 is not a memory BAR.
+constexpr uint64_t kUnreachableFrameSize = 16u << 20;
 } // namespace
 
 DisplayHardware::DisplayHardware(Machine &machine, PciHost &host, const DisplayConfig &config)
@@ -47,13 +47,12 @@ void DisplayHardware::BuildAdapter(Bus &bus) {
     return i < bars.size() ? bars[i] : kAbsent;
   };
   const auto memoryBar = [&](unsigned i) { return barOf(i) && barOf(i)->kind == BarKind::Memory; };
-  video_ram_ = std::make_unique<VideoRam>(
-      bus, memoryBar(kFrameBufferBar) ? barOf(kFrameBufferBar)->size : kUnreachableVideoRamSize,
-      "video ram");
+  chip_ = std::make_unique<BmcChip>(bus, config_.chip,
+                                    memoryBar(kFrameBufferBar) ? barOf(kFrameBufferBar)->size
+                                                               : kUnreachableFrameSize);
   controller_ = std::make_unique<VgaController>(bus, "vga");
   controller_->SetPowerOnEnable(config_.vga_enabled);
-  const uint8_t d0 = config_.crtc_d0;
-  controller_->SetChipStatusSource([d0] { return d0; });
+  controller_->SetChipStatusSource([chip = chip_.get()] { return chip->HostReadsStartupState(); });
   controller_->Reset();
 
   function_ =
@@ -67,18 +66,20 @@ void DisplayHardware::BuildAdapter(Bus &bus) {
     }
     Region *target = nullptr;
     if (i == kFrameBufferBar && memoryBar(i)) {
-      target = &video_ram_->Bar0Leaf();
+      target = &chip_->FrameBuffer().Bar0Leaf();
     } else if (i == kRegisterWindowBar && memoryBar(i)) {
-      // The chip model fills this window with the chip's registers and DRAM window.
       register_window_ = std::make_unique<Region>(
           Region::Container(function_.get(), "register window", bars[i]->size));
+      if (bars[i]->size >= chip_->Bar1Region().Size()) {
+        register_window_->AddSubregion(0, &chip_->Bar1Region());
+      }
       target = register_window_.get();
     }
     function_->AddBar(i, bars[i]->kind, bars[i]->size, target);
   }
   function_->Reset();
   function_->AttachTo(bridge_->Secondary(), 0, 0);
-  engine_ = std::make_unique<DisplayEngine>(*controller_, *video_ram_);
+  engine_ = std::make_unique<DisplayEngine>(*controller_, chip_->FrameBuffer());
 }
 
 void DisplayHardware::SetChipStatusSource(VgaController::ChipStatusSource source) {

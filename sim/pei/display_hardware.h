@@ -1,22 +1,22 @@
 // The display path of the PEI board, built from the scenario's "display" key
 // (display_scenario.h): the PCH root ports 0:28.0-7 on root bus 0, the display bridge
 // 0x1A03:0x1150 behind one of them, and behind the bridge the VGA function with its VGA core,
-// palette DAC, video memory and display engine.
-// Three seams are where the BMC chip model plugs in, each replacing one piece:
-//   - BAR0's memory: plain video RAM here (a VideoMemory; the chip shows the top of its DRAM);
-//   - BAR1's target: the chip's register window, an empty container here (unclaimed);
-//   - CRTC 0xD0 bits 7:6: a source returning the scenario's crtc_d0 here (the chip's SCU40).
+// palette DAC and display engine, and the BMC chip (sim/devices/chip/bmc_chip.h) it belongs to:
+//   - BAR0 shows the top BAR0-size bytes of the chip's DRAM, the memory the engine scans out;
+//   - BAR1 holds the chip's register window (control at +0xF000, aperture at +0x10000) when it
+//     is a memory BAR large enough for it; otherwise the chip cannot be reached;
+//   - CRTC 0xD0 bits 7:6 read the chip's SCU40 bits 7:6.
 #pragma once
 
 #include <array>
 #include <memory>
 
+#include "sim/devices/chip/bmc_chip.h"
 #include "sim/devices/pci/pci_bridge.h"
 #include "sim/devices/pci/pci_host.h"
 #include "sim/devices/vga/display_engine.h"
 #include "sim/devices/vga/vga_controller.h"
 #include "sim/devices/vga/vga_function.h"
-#include "sim/devices/vga/video_ram.h"
 #include "sim/pei/display_scenario.h"
 #include "sim/pei/enable_calls.h"
 
@@ -39,10 +39,14 @@ public:
   VgaFunction *Function() { return function_.get(); }
   VgaController *Controller() { return controller_.get(); }
   const VgaController *Controller() const { return controller_.get(); }
-  VideoRam *Ram() { return video_ram_.get(); }
-  const VideoRam *Ram() const { return video_ram_.get(); }
+  BmcChip *Chip() { return chip_.get(); }
+  const BmcChip *Chip() const { return chip_.get(); }
+  // The chip's DRAM, whose top BAR0 shows.
+  ChipDram *FrameMemory() { return chip_ ? &chip_->dram : nullptr; }
+  const ChipDram *FrameMemory() const { return chip_ ? &chip_->dram : nullptr; }
 
-  // Replaces the source of CRTC 0xD0 bits 7:6 (the scenario's value until then).
+  // Replaces the source of CRTC 0xD0 bits 7:6 (the chip's SCU40 until then), for tests that
+  // drive the chip's state by hand.
   void SetChipStatusSource(VgaController::ChipStatusSource source);
 
   // The mode the controller is programmed with, and what the display shows.
@@ -57,7 +61,7 @@ private:
   EnableCallLog enable_calls_;
   std::array<std::unique_ptr<PciBridge>, kRootPortFunctions> root_ports_;
   std::unique_ptr<PciBridge> bridge_;
-  std::unique_ptr<VideoRam> video_ram_;
+  std::unique_ptr<BmcChip> chip_; // before everything that maps its regions
   std::unique_ptr<Region> register_window_;
   std::unique_ptr<VgaController> controller_;
   std::unique_ptr<VgaFunction> function_; // after the controller: detaches its ports first

@@ -114,6 +114,7 @@ json DisplayReport(DisplayHardware &display) {
       {"pixel_clock", clock},
       {"enable_status", all.empty() ? json(nullptr) : json(EfiStatusName(all.back().status))},
       {"enable_calls", calls},
+      {"chip", display.Chip() ? display.Chip()->RecordJson() : json(nullptr)},
   };
 }
 

@@ -96,13 +96,19 @@ DisplayConfig ParseDisplayConfig(const Scenario &scenario) {
       c.vga_function = Flag(value, src, at);
     } else if (key == "vga_enabled") {
       c.vga_enabled = Flag(value, src, at);
-    } else if (key == "crtc_d0") {
-      c.crtc_d0 = Byte(value, src, at);
     } else if (key != "chip") {
       throw ScenarioError(src, at,
                           "one of root_port_function, revision, bars, vga_function, vga_enabled, "
-                          "crtc_d0, chip");
+                          "chip");
     }
+  }
+  c.chip = ParseChipConfig(scenario);
+  // BAR0 shows the top of the chip's DRAM.
+  if (!c.bars.empty() && c.bars[0] && c.bars[0]->kind == BarKind::Memory &&
+      c.bars[0]->size > c.chip.SizeBytes()) {
+    throw ScenarioError(src, "display.chip.size_mib",
+                        "a DRAM that holds BAR0 (" + std::to_string(c.bars[0]->size >> 20) +
+                            " MiB), got " + std::to_string(c.chip.size_mib));
   }
   return c;
 }

@@ -6,8 +6,8 @@
 //                       absent BAR (default 16 MiB memory, 128 KiB memory, 128 bytes I/O)
 //   vga_function        false: nothing answers behind the display bridge (default true)
 //   vga_enabled         port 0x3C3 bit 0 at power-on (default false)
-//   crtc_d0             CRTC 0xD0 as the chip reports it (bits 7:6; default 0x40: running)
-//   chip                reserved for the chip model; accepted and ignored here
+//   chip                the BMC chip behind the VGA function (sim/devices/chip/chip_scenario.h);
+//                       its DRAM must hold BAR0 when BAR0 is a memory BAR
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sim/core/scenario.h"
+#include "sim/devices/chip/chip_scenario.h"
 #include "sim/devices/pci/pci_function.h"
 
 namespace sim {
@@ -34,7 +35,7 @@ struct DisplayConfig {
   };
   bool vga_function = true;
   bool vga_enabled = false;
-  uint8_t crtc_d0 = 0x40;
+  ChipConfig chip;
 };
 
 // Reads scenario.raw["display"]; throws ScenarioError naming the key for a value it cannot use.

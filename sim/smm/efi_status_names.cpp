@@ -21,6 +21,7 @@ constexpr Named kNames[] = {
     {"EFI_WRITE_PROTECTED", EFI_WRITE_PROTECTED},
     {"EFI_OUT_OF_RESOURCES", EFI_OUT_OF_RESOURCES},
     {"EFI_NOT_FOUND", EFI_NOT_FOUND},
+    {"EFI_TIMEOUT", EFI_TIMEOUT},
     {"EFI_ABORTED", EFI_ABORTED},
 };
 } // namespace

@@ -86,12 +86,13 @@ TEST(AssignDeviceBars, ThreeBarsGetTheirAddressesAndBothBridgesTheirWindows) {
     EXPECT_EQ(c(0x3E, 2), 0x08u);
     EXPECT_EQ(c(0x04, 2), 7u);
   }
-  // The frame buffer and the register window decode through the windows; the I/O BAR has
-  // nothing behind it.
-  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA0000000), "video ram");
-  const uint64_t unclaimed = b.board.display.Function()->Counts().unclaimed;
+  // The frame buffer (the chip's DRAM) and the chip's register window decode through the
+  // windows; below its control registers the window has nothing.
+  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA0000000), "chip-dram");
+  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA100F000), "chip-window");
+  const uint64_t unclaimed = b.board.display.Chip()->window.Counts().unclaimed;
   (void)MmioRead32(0xA1000000);
-  EXPECT_EQ(b.board.display.Function()->Counts().unclaimed, unclaimed + 1);
+  EXPECT_EQ(b.board.display.Chip()->window.Counts().unclaimed, unclaimed + 1);
 }
 
 TEST(AssignDeviceBars, WithoutAnIoBarBothIoWindowsStayClosed) {
@@ -159,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EnableGraphicsController, VgaAlreadyOnReturnsAfterThePciSetUpTouchingNothingElse) {
   DisplayBoard b(R"({"vga_enabled": true})");
-  b.board.display.Ram()->Data()[0] = 0x5A;
+  b.board.display.FrameMemory()->Data()[0] = 0x5A;
   b.StartTrace();
   ASSERT_EQ(b.Enable(), EFI_SUCCESS);
   EXPECT_EQ(b.Config(2, 0, 0, 0x10, 4), 0xA0000000u); // the PCI set-up was done
@@ -172,7 +173,7 @@ TEST(EnableGraphicsController, VgaAlreadyOnReturnsAfterThePciSetUpTouchingNothin
   ASSERT_EQ(vga.size(), 1u); // the read of 0x3C3, nothing more
   EXPECT_EQ(vga[0].value, 0x3C3u);
   EXPECT_FALSE(vga[0].write);
-  EXPECT_EQ(b.board.display.Ram()->Data()[0], 0x5A); // no frame clear
+  EXPECT_EQ(b.board.display.FrameMemory()->Data()[0], 0x5A); // no frame clear
   EXPECT_EQ(b.Vga().MiscOutput(), 0x00);
   EXPECT_EQ(b.Vga().Dac().EntryWrites(), 0u);
 }

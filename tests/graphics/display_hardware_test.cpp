@@ -32,7 +32,7 @@ uint32_t SizeOf(uint16_t bar) {
 TEST(DisplayHardware, TheScenarioPlacesTheAdapterAndShapesTheVgaFunction) {
   sim::PeiBoard board(WithDisplay(R"({"root_port_function": 2, "revision": "0x1F",
       "bars": [{"kind": "memory", "size": 33554432}, null, {"kind": "io", "size": 64}],
-      "chip": {"anything": 1}})"));
+      "chip": {"size_mib": 256}})"));
   RouteThrough(3);
   EXPECT_EQ(PciPortRead32(1, 0, 0, 0), 0xFFFFFFFFu); // not behind function 3
   PciPortWrite8(0, 28, 3, 0x19, 0);
@@ -45,7 +45,7 @@ TEST(DisplayHardware, TheScenarioPlacesTheAdapterAndShapesTheVgaFunction) {
   EXPECT_EQ(SizeOf(0x14), 0u);
   EXPECT_EQ(SizeOf(0x18), 0xFFFFFFC1u);
   EXPECT_EQ(SizeOf(0x1C), 0u);
-  EXPECT_EQ(board.display.Ram()->Size(), 32u << 20);
+  EXPECT_EQ(board.display.FrameMemory()->Size(), 32u << 20);
 }
 
 TEST(DisplayHardware, NoAdapterOrNothingBehindTheBridge) {
@@ -94,7 +94,10 @@ TEST(DisplayHardware, BadDisplayKeysNameTheKeyAndTheExpectation) {
       {R"({"bars": [{"kind": "io"}]})", "display.bars[0]"},
       {R"({"bars": [null, null, null, null, null, null, null]})", "display.bars"},
       {R"({"vga_enabled": 1})", "display.vga_enabled"},
-      {R"({"crtc_d0": "0x100"})", "display.crtc_d0"},
+      {R"({"crtc_d0": "0x40"})", "display.crtc_d0"}, // the chip's SCU40 answers instead
+      {R"({"bars": [{"kind": "memory", "size": 268435456}], "chip": {"size_mib": 128}})",
+       "display.chip.size_mib"},
+      {R"({"chip": {"eye": {"vref": [96, 80]}}})", "display.chip.eye.vref"},
       {R"({"colour": true})", "display.colour"},
       {R"([5])", "display"},
   };

@@ -116,7 +116,7 @@ inline void BringUpDisplay(sim::PeiBoard &board) {
 
 // The frame buffer: the start of the controller's video memory, where BAR0 places it.
 inline const uint8_t *FrameBuffer(const sim::PeiBoard &board) {
-  return board.display.Ram()->Data();
+  return board.display.FrameMemory()->Data();
 }
 
 // A PEI board whose flash starts empty, with its display brought up, with a scratch RAM where BMP

@@ -31,12 +31,12 @@ public:
   }
 
   // The start of the controller's video memory, where BAR0 places the frame buffer.
-  const uint8_t *Fb() const { return board.display.Ram()->Data(); }
+  const uint8_t *Fb() const { return board.display.FrameMemory()->Data(); }
   uint8_t Pixel(uint32_t x, uint32_t y) const { return Fb()[y * kScreenPitch + x]; }
   // Pixels of the 800 x 600 frame that are not 0 (none without a video memory).
   size_t Touched() const {
     size_t n = 0;
-    for (size_t i = 0; board.display.Ram() != nullptr && i < kFrameBufferSize; ++i) {
+    for (size_t i = 0; board.display.FrameMemory() != nullptr && i < kFrameBufferSize; ++i) {
       n += Fb()[i] != 0;
     }
     return n;

@@ -44,6 +44,8 @@ TEST(BootSequence, NormalBootRecordFollowsEachMilestone) {
 // Stalls of one bring-up on the default board: root port functions 0 to 5 tried, then the
 // display bridge's bus numbers.
 constexpr uint64_t kBringUpStallUs = 7000;
+// The default board's cold chip: one reset of its memory controller, in the first bring-up only.
+constexpr uint64_t kChipStartUpStallUs = 3000;
 
 TEST(BootSequence, DefaultBoardRunsThirtyThenTwentyForPermanentMemory) {
   Boot b(sim::DefaultScenario());
@@ -60,7 +62,7 @@ TEST(BootSequence, DefaultBoardRunsThirtyThenTwentyForPermanentMemory) {
   }
   EXPECT_EQ(forPermanentMemory,
             (std::vector<EFI_PEIM_NOTIFY_ENTRY_POINT>{OnProgress30, OnProgress20}));
-  EXPECT_EQ(b.board.core.StallUs(), 1000u + kBringUpStallUs);
+  EXPECT_EQ(b.board.core.StallUs(), 1000u + kBringUpStallUs + kChipStartUpStallUs);
 }
 
 TEST(BootSequence, PermanentMemoryAfterThirtyLeavesTheLongerBarVisible) {
@@ -96,14 +98,14 @@ TEST(BootSequence, BothScreenTriggersRunEverythingTwice) {
   }
   EXPECT_EQ(screenLists, 2u);
   // Only screen A waits for the host window to settle; both repeat the PCI set-up.
-  EXPECT_EQ(b.board.core.StallUs(), 1000u + 2 * kBringUpStallUs);
+  EXPECT_EQ(b.board.core.StallUs(), 1000u + 2 * kBringUpStallUs + kChipStartUpStallUs);
 }
 
 TEST(BootSequence, ScreenBAloneDoesNotWaitForTheHostWindow) {
   Boot b(R"({"events": ["ProgressStart", "ScreenB"]})");
   auto r = b.Run();
   EXPECT_EQ(Percents(r), (std::vector<int>{0, 1}));
-  EXPECT_EQ(b.board.core.StallUs(), kBringUpStallUs);
+  EXPECT_EQ(b.board.core.StallUs(), kBringUpStallUs + kChipStartUpStallUs);
   EXPECT_EQ(b.RunLength(594, 251), 7u);
   EXPECT_EQ(b.Pixel(7, 594), 250);
 }
