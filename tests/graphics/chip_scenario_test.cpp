@@ -17,7 +17,7 @@ TEST(ChipScenario, DefaultsAndEveryKey) {
   EXPECT_EQ(d.eye_vref.hi, 0x5Fu);
   EXPECT_EQ(d.eye_delay.lo, 0x10u);
   EXPECT_EQ(d.eye_delay.hi, 0x29u);
-  EXPECT_EQ(ChipConfigFrom(R"({"display": {"mode": 1}})").size_mib, 1024u); // others' keys
+  EXPECT_EQ(ChipConfigFrom(R"({"display": {"revision": 1}})").size_mib, 1024u); // others' keys
 
   const sim::ChipConfig c = ChipConfigFrom(R"({"display": {"chip": {
       "started_by_bmc": true, "ddr4": false, "straps": 176160768, "size_mib": "256",
@@ -52,8 +52,8 @@ TEST(ChipScenario, BadValuesNameTheFileTheKeyAndTheExpectation) {
            Case{R"("eye": {"delay": [1, 256]})", "display.chip.eye.delay", "<= 0xFF"},
            Case{R"("eye": {"width": [1, 2]})", "display.chip.eye.width", "vref or delay"},
            Case{R"("eye": [1, 2])", "display.chip.eye", "vref"},
-           Case{R"("dead_passes": -1)", "display.chip.dead_passes", "non-negative"},
-           Case{R"("phy_errors": "many")", "display.chip.phy_errors", "non-negative"},
+           Case{R"("dead_passes": -1)", "display.chip.dead_passes", "an integer from 0"},
+           Case{R"("phy_errors": "many")", "display.chip.phy_errors", "an integer from 0"},
            Case{R"("stuck": true)", "display.chip.stuck", "one of started_by_bmc"},
        }) {
     SCOPED_TRACE(c.chip);

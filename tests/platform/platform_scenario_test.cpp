@@ -101,7 +101,7 @@ TEST(PlatformScenario, BadValuesNameTheirKey) {
       {R"({"pcd": {"segment_table": {"entries": "0x80000000"}}})", "pcd.segment_table.entries"},
       {R"({"pcd": {"segment_table": {"entries": ["x"]}}})", "pcd.segment_table.entries[0]"},
       {R"({"pcd": {"segment_table": {"base": 1}}})", "pcd.segment_table.base"},
-      {R"({"pcd": {"6": 4096, "segment_table": {}}})", "pcd.segment_table"},
+      {R"({"pcd": {"6": 0, "segment_table": {}}})", "pcd.segment_table"},
   };
   for (const auto &c : cases) {
     EXPECT_EQ(ErrorKey(c.json), c.key) << c.json;
@@ -109,10 +109,10 @@ TEST(PlatformScenario, BadValuesNameTheirKey) {
 }
 
 TEST(PlatformScenario, SegmentTableIsPublishedThroughTokenSix) {
-  sim::PeiBoard board(
-      sim::ParseScenario(nlohmann::json::parse(R"({"pcd": {"7": 9, "segment_table": {"length": 32,
+  sim::PeiBoard board(sim::ParseScenario(
+      nlohmann::json::parse(R"({"pcd": {"5": "0xC0000000", "segment_table": {"length": 32,
                                         "entries": ["0x1E0000000", 0]}}})"),
-                         "s.json", "."));
+      "s.json", "."));
   const std::vector<uint8_t> bytes = board.platform.SegmentTableBytes();
   ASSERT_EQ(bytes.size(), 48u); // the length field's 32 bytes would cut the second entry
   const uint8_t *table = bytes.data();
@@ -123,9 +123,9 @@ TEST(PlatformScenario, SegmentTableIsPublishedThroughTokenSix) {
   uint64_t base = 0;
   std::memcpy(&base, table + 16, 8);
   EXPECT_EQ(base, 0x1E0000000u);
-  EXPECT_EQ(table[16 + 11], 0xFF);         // end bus
-  EXPECT_EQ(table[32 + 8], 1);             // segment number of the second entry
-  EXPECT_EQ(board.scenario.pcd.at(7), 9u); // token-number keys still work beside it
+  EXPECT_EQ(table[16 + 11], 0xFF);                  // end bus
+  EXPECT_EQ(table[32 + 8], 1);                      // segment number of the second entry
+  EXPECT_EQ(board.scenario.pcd.at(5), 0xC0000000u); // token-number keys still work beside it
   EXPECT_FALSE(board.scenario.pcd.count(6));
   PCD_PPI *pcd = nullptr;
   ASSERT_EQ(board.core.LocatePpi(&gPcdPpiGuid, 0, nullptr, reinterpret_cast<VOID **>(&pcd)),

@@ -123,7 +123,7 @@ TEST_F(BootsimInputs, ScenariosThatOnceCrashedOrPassedSilentlyExitTwo) {
       {R"({"temp_ram_size": "0xFFFFFFFFFFFF"})", "key 'temp_ram_size': expected an integer from"},
       {R"({"image_volume_base": "0x1FFFF0000"})",
        "key 'image_volume_base': expected an integer from 0xFF000000 to 0xFFFFF000"},
-      {R"({"display": {"chip": {}}})", "key 'display.chip'"},
+      {R"({"display": {"crtc_d0": 64}})", "key 'display.crtc_d0'"},
   };
   // Both commands check the same blocks; they take the cases in turn.
   for (size_t i = 0; i < cases.size(); ++i) {

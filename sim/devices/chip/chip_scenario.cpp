@@ -18,11 +18,7 @@ bool Flag(const json &v, const std::string &source, const std::string &key) {
 }
 
 uint32_t Count(const json &v, const std::string &source, const std::string &key) {
-  const uint64_t n = ScenarioNumber(v, source, key);
-  if (n > 0xFFFFFFFFu) {
-    throw ScenarioError(source, key, "a count below 2^32, got " + v.dump());
-  }
-  return static_cast<uint32_t>(n);
+  return static_cast<uint32_t>(ScenarioInteger(v, source, key, 0, 0xFFFFFFFFu));
 }
 
 ChipRange Range(const json &v, const std::string &source, const std::string &key) {
