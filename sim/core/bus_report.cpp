@@ -1,4 +1,5 @@
 #include "sim/core/bus_report.h"
+#include "sim/core/hex_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,14 +8,6 @@
 namespace sim {
 
 using nlohmann::json;
-
-namespace {
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
-} // namespace
 
 std::vector<UnclaimedRange> GroupUnclaimed(const std::vector<UnclaimedAccess> &unclaimed) {
   std::vector<UnclaimedAccess> sorted = unclaimed;

@@ -1,4 +1,5 @@
 #include "sim/core/trace.h"
+#include "sim/core/hex_text.h"
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -6,12 +7,6 @@
 namespace sim {
 
 namespace {
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
-
 std::string Quoted(std::string_view s) { return nlohmann::json(s).dump(); }
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "sim/emu/cpu_emulator.h"
+#include "sim/core/hex_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,12 +17,6 @@ constexpr uint64_t kInterruptFlag = 1u << 9; // EFLAGS.IF
 // Opcodes the engine cannot hook by kind.
 constexpr uint8_t kTwoByteEscape = 0x0F, kRdtsc = 0x31;
 constexpr uint8_t kRepPrefix = 0xF3, kNop = 0x90; // F3 90 is PAUSE
-
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
 
 void Check(uc_err err, const char *what) {
   if (err != UC_ERR_OK) {

@@ -3,17 +3,10 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "sim/core/hex_text.h"
 #include "sim/core/input_file.h"
 
 namespace sim::emu {
-
-namespace {
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
-} // namespace
 
 nlohmann::json CpuReportJson(const CpuReport &cpu) {
   nlohmann::json errors = nlohmann::json::array();

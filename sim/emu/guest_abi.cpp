@@ -1,4 +1,5 @@
 #include "sim/emu/guest_abi.h"
+#include "sim/core/hex_text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -29,11 +30,6 @@ constexpr int kX64Context[] = {UC_X86_REG_RAX, UC_X86_REG_RBX,   UC_X86_REG_RCX,
                                UC_X86_REG_R12, UC_X86_REG_R13,   UC_X86_REG_R14, UC_X86_REG_R15,
                                UC_X86_REG_RIP, UC_X86_REG_RFLAGS};
 
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
 } // namespace
 
 uint64_t GuestAbi::Arg(unsigned index) const {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sim/core/hex_text.h"
 #include "sim/devices/vga/vga_regs.h"
 #include "sim/smm/efi_status_names.h"
 
@@ -10,12 +11,6 @@ namespace sim {
 using nlohmann::json;
 
 namespace {
-std::string Hex(uint64_t v, int digits) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(v));
-  return text;
-}
-
 json Window(const PciBridge::Window &w, int digits) {
   return {{"open", w.open}, {"base", Hex(w.base, digits)}, {"limit", Hex(w.limit, digits)}};
 }

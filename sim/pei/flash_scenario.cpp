@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sim/core/hex_text.h"
 #include "sim/core/input_file.h"
 #include "sim/pi/ffs_walk.h"
 #include "sim/pi/fv_builder.h"
@@ -44,11 +45,6 @@ void Place(FlashDevice &flash, uint64_t base, const std::vector<uint8_t> &bytes,
   }
 }
 
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
 } // namespace
 
 std::string VolumeProblem(const std::vector<uint8_t> &bytes) {

@@ -2,10 +2,11 @@
 
 #include <cstdio>
 
+#include "sim/core/bus_report.h"
+#include "sim/core/hex_text.h"
+#include "sim/core/phase_report.h"
 #include "sim/pei/display_report.h"
 #include "sim/pei/platform_report.h"
-#include "sim/core/phase_report.h"
-#include "sim/core/bus_report.h"
 #include "sim/pi/fv_builder.h"
 #include "sim/screen/image_roles.h"
 
@@ -14,12 +15,6 @@ namespace sim {
 using nlohmann::json;
 
 namespace {
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
-
 json ImageEntry(const ImageCall &call) {
   const BmpPlacement &p = call.placement;
   json entry = {

@@ -1,4 +1,5 @@
 #include "sim/pei/platform_report.h"
+#include "sim/core/hex_text.h"
 
 #include <cstdio>
 #include <string>
@@ -8,12 +9,6 @@ namespace sim {
 using nlohmann::json;
 
 namespace {
-std::string Hex(uint64_t v, int digits) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(v));
-  return text;
-}
-
 json PadJson(const GpioCommunity::PadRegisters &r) {
   return {{"dw0", Hex(r.dw0, 8)},       {"dw1", Hex(r.dw1, 8)},
           {"owner", r.owner},           {"hostsw_own", r.hostsw_own ? 1 : 0},

@@ -1,4 +1,5 @@
 #include "sim/pi/pe_image.h"
+#include "sim/core/hex_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,11 +18,6 @@ constexpr uint32_t kRelAbsolute = 0; // padding
 constexpr uint32_t kRelHighLow = 3;  // 32-bit address
 constexpr uint32_t kRelDir64 = 10;   // 64-bit address
 
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
 } // namespace
 
 uint32_t PeImage::U16(size_t at) const {

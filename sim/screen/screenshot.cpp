@@ -22,6 +22,25 @@ ScreenPicture PictureOf(const ScreenView &screen) {
   return p;
 }
 
+namespace {
+// Encodes the picture into `out`. libpng reports an error by longjmp back to the setjmp here, so
+// this function holds no C++ object that the jump would skip; false when it stopped.
+bool EncodeRows(png_structp png, png_infop info, FILE *out, const ScreenPicture &screen) {
+  if (setjmp(png_jmpbuf(png))) {
+    return false;
+  }
+  png_init_io(png, out);
+  png_set_IHDR(png, info, screen.width, screen.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (uint32_t y = 0; y < screen.height; ++y) {
+    png_write_row(png, &screen.rgb[size_t{y} * screen.width * 3]);
+  }
+  png_write_end(png, nullptr);
+  return true;
+}
+} // namespace
+
 bool WriteScreenshot(const std::filesystem::path &file, const ScreenPicture &screen,
                      std::string *error) {
   if (const std::string problem = OutputPathProblem(file); !problem.empty()) {
@@ -41,20 +60,12 @@ bool WriteScreenshot(const std::filesystem::path &file, const ScreenPicture &scr
     *error = "libpng could not start";
     return false;
   }
-  if (setjmp(png_jmpbuf(png))) {
+  if (!EncodeRows(png, info, out, screen)) {
     png_destroy_write_struct(&png, &info);
     std::fclose(out);
     *error = file.string() + ": cannot be written (libpng stopped: " + std::strerror(errno) + ")";
     return false;
   }
-  png_init_io(png, out);
-  png_set_IHDR(png, info, screen.width, screen.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (uint32_t y = 0; y < screen.height; ++y) {
-    png_write_row(png, &screen.rgb[size_t{y} * screen.width * 3]);
-  }
-  png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   // Data still buffered is written by fflush; a full disk shows there or at fclose.
   const bool written = std::fflush(out) == 0 && !std::ferror(out);

@@ -1,18 +1,11 @@
 #include "sim/devices/memory/flash.h"
+#include "sim/core/hex_text.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
 namespace sim {
-
-namespace {
-std::string Hex(uint64_t v) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
-  return text;
-}
-} // namespace
 
 FlashDevice::FlashDevice(Bus &bus)
     : Device(bus, "flash"), bytes_(kSize, kErased),
