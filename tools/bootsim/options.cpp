@@ -137,3 +137,25 @@ void OutputLog::PrintSummary() const {
                  errors_ == 1 ? "" : "s");
   }
 }
+
+bool TraceOutput::Open(const BootsimOptions &options, sim::Bus &bus, OutputLog &log) {
+  file_ = std::make_unique<sim::OutputStream>(options.out / "trace.jsonl");
+  if (!file_->Error().empty()) {
+    log.Failed(file_->Error());
+    return false;
+  }
+  trace_ = std::make_unique<sim::Trace>(file_->Stream());
+  bus.SetTrace(trace_.get());
+  return true;
+}
+
+void TraceOutput::Finish(const BootsimOptions &options, OutputLog &log) {
+  if (!file_) {
+    return;
+  }
+  if (const std::string error = file_->Finish(); !error.empty()) {
+    log.Failed(error);
+  } else {
+    log.Wrote(options.out / "trace.jsonl");
+  }
+}

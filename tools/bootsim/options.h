@@ -6,11 +6,15 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/core/bus.h"
+#include "sim/core/output_file.h"
 #include "sim/core/scenario.h"
+#include "sim/core/trace.h"
 #include "tools/bootsim/command_line.h"
 
 // Exit codes of every bootsim command.
@@ -60,4 +64,18 @@ public:
 private:
   std::vector<std::string> written_;
   size_t errors_ = 0;
+};
+
+// trace.jsonl of a run that asks for --trace.
+class TraceOutput {
+public:
+  // Creates the file and attaches its trace to `bus`; false, logged, when it cannot be created.
+  bool Open(const BootsimOptions &options, sim::Bus &bus, OutputLog &log);
+  sim::Trace *Get() const { return trace_.get(); }
+  // Completes the file, if one was opened, and logs it as written or failed.
+  void Finish(const BootsimOptions &options, OutputLog &log);
+
+private:
+  std::unique_ptr<sim::OutputStream> file_;
+  std::unique_ptr<sim::Trace> trace_;
 };

@@ -86,16 +86,9 @@ int RunPeiCommand(const BootsimOptions &options) {
     return kExitOutputFailed;
   }
   OutputLog log;
-  std::unique_ptr<sim::OutputStream> traceFile;
-  std::unique_ptr<sim::Trace> trace;
-  if (options.trace) {
-    traceFile = std::make_unique<sim::OutputStream>(options.out / "trace.jsonl");
-    if (!traceFile->Error().empty()) {
-      log.Failed(traceFile->Error());
-      return kExitOutputFailed;
-    }
-    trace = std::make_unique<sim::Trace>(traceFile->Stream());
-    board.machine.bus.SetTrace(trace.get());
+  TraceOutput trace;
+  if (options.trace && !trace.Open(options, board.machine.bus, log)) {
+    return kExitOutputFailed;
   }
   bool framesFailed = false;
   size_t frames = 0;
@@ -137,13 +130,7 @@ int RunPeiCommand(const BootsimOptions &options) {
     log.Write(options.out / "timeline.json",
               sim::TimelineJson(board.phases, board.machine.bus.Cost()).dump() + "\n");
   }
-  if (traceFile) {
-    if (const std::string error = traceFile->Finish(); !error.empty()) {
-      log.Failed(error);
-    } else {
-      log.Wrote(options.out / "trace.jsonl");
-    }
-  }
+  trace.Finish(options, log);
   if (frames != 0) {
     log.Wrote((options.out / "frame-*.png").string() + " (" + std::to_string(frames) +
               (frames == 1 ? " file)" : " files)"));

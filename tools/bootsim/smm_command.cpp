@@ -65,17 +65,12 @@ int RunSmmCommand(const BootsimOptions &options) {
     return kExitOutputFailed;
   }
   OutputLog log;
-  std::unique_ptr<sim::OutputStream> traceFile;
-  std::unique_ptr<sim::Trace> trace;
+  TraceOutput trace;
   if (options.trace) {
-    traceFile = std::make_unique<sim::OutputStream>(options.out / "trace.jsonl");
-    if (!traceFile->Error().empty()) {
-      log.Failed(traceFile->Error());
+    if (!trace.Open(options, board->machine.bus, log)) {
       return kExitOutputFailed;
     }
-    trace = std::make_unique<sim::Trace>(traceFile->Stream());
-    board->machine.bus.SetTrace(trace.get());
-    trace->Event(board->machine.clock.NowUs(), "entry DimmReportSmm");
+    trace.Get()->Event(board->machine.clock.NowUs(), "entry DimmReportSmm");
   }
   const EFI_STATUS status = image ? image->Load() : board->Load(DriverEntry);
   board->machine.bus.SetTrace(nullptr);
@@ -101,13 +96,7 @@ int RunSmmCommand(const BootsimOptions &options) {
     }
   }
   log.Write(options.out / "report.json", report.dump(2) + "\n");
-  if (traceFile) {
-    if (const std::string error = traceFile->Finish(); !error.empty()) {
-      log.Failed(error);
-    } else {
-      log.Wrote(options.out / "trace.jsonl");
-    }
-  }
+  trace.Finish(options, log);
 
   std::printf("DimmReportSmm on %s: %s\n", scenario->source.c_str(),
               sim::EfiStatusName(status).c_str());
