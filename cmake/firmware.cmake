@@ -9,13 +9,17 @@ set(FW_COMMON_FLAGS
   -fno-threadsafe-statics -fno-asynchronous-unwind-tables -mno-sse -mno-mmx
   -Oz -ffunction-sections -fdata-sections -Wall -Wextra -Werror -DFIRMWARE_BUILD=1 -I${PROJECT_SOURCE_DIR})
 
-# add_firmware_image(NAME <image> ARCH ia32|x64 ENTRY <symbol> MAX_SIZE <bytes> [XIP]
+# add_firmware_image(NAME <image> ARCH ia32|x64 ENTRY <symbol> MAX_SIZE <bytes> [XIP] [WHOLE]
 #                    SOURCES <files...>)
 # MAX_SIZE: the most the image may take on disk; a larger one fails the build.
+# WHOLE: objects are LLVM bitcode and lld-link optimises the image as a whole (-Oz), inlining
+# one-call helpers and the access layer across files. Functions that a run of the image observes
+# by name keep their own body (include/boot_phase.h). An image whose run reads module globals by
+# their linker-map names stays without it: whole-image optimisation folds such globals away.
 # XIP: the image executes in place from flash, so its sections sit in the file at their RVAs
 # (file alignment equal to section alignment) and a volume build only rebases it.
 function(add_firmware_image)
-  cmake_parse_arguments(FW "XIP" "NAME;ARCH;ENTRY;MAX_SIZE" "SOURCES" ${ARGN})
+  cmake_parse_arguments(FW "XIP;WHOLE" "NAME;ARCH;ENTRY;MAX_SIZE" "SOURCES" ${ARGN})
   set(layout /filealign:32)
   if(FW_XIP)
     set(layout /align:32 /filealign:32)
@@ -38,6 +42,9 @@ function(add_firmware_image)
       set(flags -x assembler-with-cpp -DFIRMWARE_BUILD=1 -I${PROJECT_SOURCE_DIR})
     else()
       set(flags ${FW_COMMON_FLAGS})
+      if(FW_WHOLE)
+        list(APPEND flags -flto)
+      endif()
     endif()
     add_custom_command(
       OUTPUT ${obj}

@@ -2,6 +2,7 @@
 
 #include "graphics/pci_config_access.h"
 #include "graphics/pci_regs.h"
+#include "include/boot_phase.h"
 #include "include/screen.h"
 #include "uefi/ppi/stall.h"
 
@@ -157,8 +158,8 @@ void ProgramBridgeWindows(uint8_t bus, uint8_t device, uint8_t function,
   EnableDecoding(bus, device, function);
 }
 
-EFI_STATUS FindGraphicsBridge(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices,
-                              uint8_t rootBus) {
+BOOT_PHASE EFI_STATUS FindGraphicsBridge(GraphicsDeviceState *state,
+                                         const EFI_PEI_SERVICES **peiServices, uint8_t rootBus) {
   EFI_PEI_STALL_PPI *stall = nullptr;
   (*peiServices)
       ->LocatePpi(peiServices, &gEfiPeiStallPpiGuid, 0, nullptr, reinterpret_cast<VOID **>(&stall));

@@ -2,6 +2,7 @@
 // CRTC registers are unlocked): bits 7:6 both clear when nobody has started it, bit 6 set once it
 // runs. Everything else goes through the register window (graphics/chip_window.h).
 #include "graphics/chip_startup.h"
+#include "include/boot_phase.h"
 
 #include "graphics/chip_regs.h"
 #include "graphics/chip_stall.h"
@@ -74,7 +75,8 @@ EFI_STATUS PrepareAhbBus(const GraphicsDeviceState *state, const EFI_PEI_SERVICE
   return EFI_SUCCESS;
 }
 
-EFI_STATUS StartController(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE EFI_STATUS StartController(GraphicsDeviceState *state,
+                                      const EFI_PEI_SERVICES **peiServices) {
   const uint32_t mmio = state->MmioBase;
   if (ReadChipState().Started() == 0) {
     EFI_STATUS status = PrepareAhbBus(state, peiServices);

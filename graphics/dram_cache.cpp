@@ -2,6 +2,7 @@
 
 #include "graphics/chip_regs.h"
 #include "graphics/chip_window.h"
+#include "include/boot_phase.h"
 #include "include/bounded_poll.h"
 
 namespace {
@@ -10,7 +11,7 @@ namespace {
 constexpr uint32_t kCacheReadyPolls = 1'000'000;
 } // namespace
 
-EFI_STATUS EnableDramCache(const GraphicsDeviceState *state) {
+BOOT_PHASE EFI_STATUS EnableDramCache(const GraphicsDeviceState *state) {
   const ChipRegister32 config{MCR04, state->MmioBase};
   const McrConfig before = ReadRegister<McrConfig>(config);
   WriteRegister(config, McrConfig(before).SetCacheInit(1));

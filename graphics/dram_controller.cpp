@@ -5,6 +5,7 @@
 #include "graphics/chip_window.h"
 #include "graphics/dram_sequences.h"
 #include "graphics/dram_test_engine.h"
+#include "include/boot_phase.h"
 
 namespace {
 // Bring-up attempts while the memory fails verification. A marginal memory passes within a few
@@ -56,8 +57,8 @@ void ResetMemoryController(const GraphicsDeviceState *state, const EFI_PEI_SERVI
   ChipStall(peiServices, kMemoryPllStallUs);
 }
 
-EFI_STATUS InitControllerDram(const GraphicsDeviceState *state,
-                              const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE EFI_STATUS InitControllerDram(const GraphicsDeviceState *state,
+                                         const EFI_PEI_SERVICES **peiServices) {
   const uint32_t mmio = state->MmioBase;
   AstWrite32(WDT2C, mmio, kWdtDisabled);
   AstWrite32(WDT4C, mmio, kWdtDisabled);

@@ -7,6 +7,7 @@
 #include "graphics/dram_phy.h"
 #include "graphics/dram_size.h"
 #include "graphics/dram_training.h"
+#include "include/boot_phase.h"
 
 namespace {
 constexpr ChipWrite kCommonSequence[] = {
@@ -97,7 +98,8 @@ void InitDramCommon(const GraphicsDeviceState *state) {
   AstWriteSequence(state->MmioBase, kCommonSequence);
 }
 
-EFI_STATUS InitDdr3(const GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE EFI_STATUS InitDdr3(const GraphicsDeviceState *state,
+                               const EFI_PEI_SERVICES **peiServices) {
   ProgramDdrType(state->MmioBase, kDdr3);
   const EFI_STATUS phy = InitDramPhy(state, peiServices);
   if (phy != EFI_SUCCESS) {
@@ -106,7 +108,8 @@ EFI_STATUS InitDdr3(const GraphicsDeviceState *state, const EFI_PEI_SERVICES **p
   return FinishDdr(state, *kDdr3.Parameters);
 }
 
-EFI_STATUS InitDdr4(const GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE EFI_STATUS InitDdr4(const GraphicsDeviceState *state,
+                               const EFI_PEI_SERVICES **peiServices) {
   ProgramDdrType(state->MmioBase, kDdr4);
   EFI_STATUS status = SearchBestMarginSetting(state, peiServices);
   if (status == EFI_SUCCESS) {

@@ -2,6 +2,7 @@
 
 #include "graphics/chip_regs.h"
 #include "graphics/chip_window.h"
+#include "include/boot_phase.h"
 
 namespace {
 // One probe per size code, 1 MiB above the boundary that memory of the next smaller size wraps
@@ -21,7 +22,7 @@ constexpr uint32_t kSizeCodes = sizeof(kSizeProbes) / sizeof(kSizeProbes[0]);
 constexpr uint32_t kBitsPerByte = 8;
 } // namespace
 
-void DetectDramSize(const GraphicsDeviceState *state, uint32_t sizeBytes) {
+BOOT_PHASE void DetectDramSize(const GraphicsDeviceState *state, uint32_t sizeBytes) {
   const uint32_t mmio = state->MmioBase;
   McrConfig config = ReadRegister<McrConfig>(ChipRegister32{MCR04, mmio});
   McrSizeTiming timing = ReadRegister<McrSizeTiming>(ChipRegister32{MCR14, mmio});

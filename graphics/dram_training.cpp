@@ -4,6 +4,7 @@
 #include "graphics/chip_window.h"
 #include "graphics/dram_phy.h"
 #include "graphics/dram_test_engine.h"
+#include "include/boot_phase.h"
 
 namespace {
 // Sweeps per search while no value has passed: the eye may open only after the PHY has been
@@ -55,8 +56,8 @@ uint32_t Smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 uint32_t Greater(uint32_t a, uint32_t b) { return a > b ? a : b; }
 } // namespace
 
-EFI_STATUS SearchBestMarginSetting(const GraphicsDeviceState *state,
-                                   const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE EFI_STATUS SearchBestMarginSetting(const GraphicsDeviceState *state,
+                                              const EFI_PEI_SERVICES **peiServices) {
   const uint32_t mmio = state->MmioBase;
   uint32_t bestValue = 0;
   for (uint32_t sweep = 0; sweep < kTrainingSweeps; ++sweep) {
@@ -89,8 +90,8 @@ EFI_STATUS SearchBestMarginSetting(const GraphicsDeviceState *state,
   return EFI_SUCCESS;
 }
 
-EFI_STATUS SearchPassingRangeMiddle(const GraphicsDeviceState *state,
-                                    const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE EFI_STATUS SearchPassingRangeMiddle(const GraphicsDeviceState *state,
+                                               const EFI_PEI_SERVICES **peiServices) {
   uint32_t low = kNoLow;
   uint32_t high = 0;
   for (uint32_t sweep = 0; sweep < kTrainingSweeps; ++sweep) {

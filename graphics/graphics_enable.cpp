@@ -10,6 +10,7 @@
 #include "graphics/pci_regs.h"
 #include "graphics/vga_ports.h"
 #include "graphics/vga_regs.h"
+#include "include/boot_phase.h"
 #include "include/mode_timing.h"
 #include "include/screen.h"
 
@@ -49,8 +50,8 @@ void ReadDeviceResources(GraphicsDeviceState *state) {
 
 } // namespace
 
-EFI_STATUS EnableGraphicsController(GraphicsDeviceState *state,
-                                    const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE EFI_STATUS EnableGraphicsController(GraphicsDeviceState *state,
+                                               const EFI_PEI_SERVICES **peiServices) {
   state->NextMmio = kMmioCursorStart;
   state->NextIo = kIoCursorStart;
   EFI_STATUS status = FindGraphicsBridge(state, peiServices, kRootBus);

@@ -5,6 +5,7 @@
 #include "access/port_io.h"
 #include "graphics/host_decode_regs.h"
 #include "graphics/pci_config_access.h"
+#include "include/boot_phase.h"
 
 namespace {
 // The configuration space takes 256 MiB (256 buses); the MMIO window starts right above it.
@@ -32,7 +33,7 @@ HostWindowSettings HostWindowFor(uint32_t configBase) {
           static_cast<uint16_t>(kWindowLimit >> kHostMmioWindowShift)};
 }
 
-uint32_t OpenHostMmioWindow() {
+BOOT_PHASE uint32_t OpenHostMmioWindow() {
   const PciLocation bridge = kHostBridge;
   const PciLocation rule = kMmioRuleDecoder;
   const uint32_t configBase =

@@ -7,6 +7,7 @@
 #include "graphics/vga_ports.h"
 #include "graphics/vga_regs.h"
 #include "image/palette_dac.h"
+#include "include/boot_phase.h"
 #include "include/screen.h"
 
 namespace {
@@ -128,7 +129,7 @@ uint32_t LoadDefaultPalette(const ModeTiming &mode) {
   return kDefaultPaletteLoaded;
 }
 
-void SetBootScreenMode(const GraphicsDeviceState &state) {
+BOOT_PHASE void SetBootScreenMode(const GraphicsDeviceState &state) {
   constexpr uint32_t kModeBitsPerPixel = 8; // one byte per pixel
   constexpr size_t kTiming60Hz = 0;
   const ModeTiming mode = {kScreenWidth, kScreenHeight, kModeBitsPerPixel, &StandardVgaRegisters,

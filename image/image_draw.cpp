@@ -7,6 +7,7 @@
 // a candidate needs only the "_FVH" signature and a length below 16 MiB. The first file with the
 // wanted name, in address order, ends the search whether or not it is drawn.
 #include "image/image_draw.h"
+#include "include/boot_phase.h"
 
 #include "access/mmio.h"
 #include "image/bmp_draw.h"
@@ -142,8 +143,9 @@ void DrawFoundFile(const EFI_PEI_SERVICES **peiServices, const Span &volume,
 }
 } // namespace
 
-EFI_STATUS DrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
-                         uint32_t *bottomMargin, uint32_t *leftMargin, uint32_t highPalette) {
+BOOT_PHASE EFI_STATUS DrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
+                                    uint32_t *bottomMargin, uint32_t *leftMargin,
+                                    uint32_t highPalette) {
   for (UINT64 address = kScanFirst; address < kScanEnd; address += kScanStep) {
     UINT64 length = 0;
     if (!IsVolumeCandidate(address, &length)) {

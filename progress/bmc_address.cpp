@@ -1,6 +1,7 @@
 #include "progress/bmc_address.h"
 
 #include "image/image_draw.h"
+#include "include/boot_phase.h"
 #include "platform/module_state.h"
 #include "progress/address_strap.h"
 #include "progress/screen_layout.h"
@@ -34,7 +35,7 @@ void SetAddressShown(const EFI_PEI_SERVICES **peiServices, UINT8 shown) {
 
 } // namespace
 
-EFI_STATUS ShowBmcAddress(const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE EFI_STATUS ShowBmcAddress(const EFI_PEI_SERVICES **peiServices) {
   CHAR8 text[kBmcAddressTextSize] = {};
   if (!ReadAddressStrap()) {
     return EFI_NOT_FOUND;

@@ -1,6 +1,7 @@
 #include "progress/progress_bar.h"
 
 #include "access/mmio.h"
+#include "include/boot_phase.h"
 #include "include/screen.h"
 #include "progress/screen_layout.h"
 
@@ -21,11 +22,11 @@ void FillProgressRows(uintptr_t frameBuffer, UINT32 width, UINT8 index) {
 }
 } // namespace
 
-EFI_STATUS DrawProgressTrough(uintptr_t frameBuffer) {
+BOOT_PHASE EFI_STATUS DrawProgressTrough(uintptr_t frameBuffer) {
   FillProgressRows(frameBuffer, kProgressTroughWidth, kTroughColourIndex);
   return EFI_SUCCESS;
 }
 
-void DrawProgressBar(UINT16 percent, uintptr_t frameBuffer) {
+BOOT_PHASE void DrawProgressBar(UINT16 percent, uintptr_t frameBuffer) {
   FillProgressRows(frameBuffer, ProgressBarWidth(percent), kBarColourIndex);
 }
