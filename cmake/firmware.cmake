@@ -7,7 +7,7 @@ find_program(FW_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
 set(FW_COMMON_FLAGS
   -std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector -mno-stack-arg-probe
   -fno-threadsafe-statics -fno-asynchronous-unwind-tables -mno-sse -mno-mmx
-  -Oz -ffunction-sections -fdata-sections -Wall -Wextra -Werror -DFIRMWARE_BUILD=1 -I${PROJECT_SOURCE_DIR})
+  -Oz -fno-jump-tables -ffunction-sections -fdata-sections -Wall -Wextra -Werror -DFIRMWARE_BUILD=1 -I${PROJECT_SOURCE_DIR})
 
 # add_firmware_image(NAME <image> ARCH ia32|x64 ENTRY <symbol> MAX_SIZE <bytes> [XIP] [WHOLE]
 #                    SOURCES <files...>)
@@ -62,7 +62,7 @@ function(add_firmware_image)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/firmware
     COMMAND ${FW_LLD_LINK} /nologo /nodefaultlib /subsystem:efi_boot_service_driver
             /entry:${FW_ENTRY} /machine:${machine} /dll /safeseh:no ${layout}
-            /opt:ref /implib:${objdir}/${FW_NAME}.lib /out:${image} /map:${image}.map ${objects}
+            /opt:ref /merge:.rdata=.text /implib:${objdir}/${FW_NAME}.lib /out:${image} /map:${image}.map ${objects}
     COMMAND $<TARGET_FILE:pecheck> ${image} --machine ${FW_ARCH} --max-size ${FW_MAX_SIZE}
     DEPENDS ${objects} pecheck
     COMMENT "linking ${FW_NAME}.efi"

@@ -2,6 +2,7 @@
 
 #include "access/mmio.h"
 #include "graphics/chip_regs.h"
+#include "include/out_of_line.h"
 
 namespace {
 // Points the aperture at the 64 KiB page of `address` and returns where `address` appears.
@@ -12,11 +13,11 @@ uintptr_t OpenWindow(uint32_t address, uint32_t mmioBase) {
 }
 } // namespace
 
-uint32_t AstRead32(uint32_t address, uint32_t mmioBase) {
+OUT_OF_LINE uint32_t AstRead32(uint32_t address, uint32_t mmioBase) {
   return MmioRead32(OpenWindow(address, mmioBase));
 }
 
-void AstWrite32(uint32_t address, uint32_t mmioBase, uint32_t value) {
+OUT_OF_LINE void AstWrite32(uint32_t address, uint32_t mmioBase, uint32_t value) {
   MmioWrite32(OpenWindow(address, mmioBase), value);
 }
 
