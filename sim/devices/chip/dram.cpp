@@ -64,7 +64,7 @@ void ChipDram::Peek(uint64_t offset, uint8_t *out, size_t count) const {
     if (at >= size_ - bar0_size_) {
       const uint64_t inTop = at - (size_ - bar0_size_);
       chunk = static_cast<size_t>(std::min<uint64_t>(count, bar0_size_ - inTop));
-      std::memcpy(out, top_.data() + inTop, chunk);
+      std::memcpy(out, top_.Data() + inTop, chunk);
     } else if ((page = FindPage(at / kPageSize)) != nullptr) {
       std::memcpy(out, page->data() + inPage, chunk);
     } else {
@@ -114,7 +114,7 @@ void ChipDram::ReadBytes(uint64_t offset, uint8_t *out, size_t count) const {
 
 void ChipDram::Reset() {
   pages_.clear();
-  std::fill(top_.begin(), top_.end(), 0);
+  top_.Refill();
   last_page_ = nullptr;
   up_ = up_at_power_on_;
 }

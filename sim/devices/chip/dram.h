@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "sim/core/bus.h"
+#include "sim/core/page_memory.h"
 #include "sim/devices/vga/video_memory.h"
 
 namespace sim {
@@ -41,8 +42,8 @@ public:
   // or not the memory is up.
   void Peek(uint64_t offset, uint8_t *out, size_t count) const;
   // Model side: the bytes BAR0 shows, as stored (what the bus reads only once the memory is up).
-  uint8_t *Data() { return top_.data(); }
-  const uint8_t *Data() const { return top_.data(); }
+  uint8_t *Data() { return top_.Data(); }
+  const uint8_t *Data() const { return top_.Data(); }
 
   // VideoMemory: the frame-buffer BAR.
   Region &Bar0Leaf() override { return bar0_; }
@@ -62,7 +63,7 @@ private:
   uint64_t bar0_size_;
   bool up_at_power_on_;
   bool up_;
-  std::vector<uint8_t> top_; // DRAM offsets from size_ - bar0_size_
+  PageMemory top_; // DRAM offsets from size_ - bar0_size_
   std::unordered_map<uint64_t, std::unique_ptr<Page>> pages_;
   Page *last_page_ = nullptr; // the page of the last write, for runs of writes into one page
   uint64_t last_page_number_ = 0;

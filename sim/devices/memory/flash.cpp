@@ -39,7 +39,7 @@ void FlashDevice::Load(uint64_t base, const std::vector<uint8_t> &bytes, const s
                                   v.name + " at " + Hex(v.base));
     }
   }
-  std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(base - kBase));
+  std::copy(bytes.begin(), bytes.end(), bytes_.Data() + (base - kBase));
   volumes_.push_back({base, bytes.size(), name});
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/core/bus.h"
+#include "sim/core/page_memory.h"
 #include "sim/pi/ffs_walk.h"
 
 namespace sim {
@@ -36,13 +37,13 @@ public:
   FlashView View() const;
   uint64_t RejectedWrites() const { return rejected_writes_; }
   // The flash's bytes, for an emulated processor that maps them read-only and executes from them.
-  uint8_t *Storage() { return bytes_.data(); }
+  uint8_t *Storage() { return bytes_.Data(); }
 
   // Flash keeps its contents; a reset changes nothing.
   void Reset() override {}
 
 private:
-  std::vector<uint8_t> bytes_;
+  PageMemory bytes_;
   Region region_;
   std::vector<Volume> volumes_;
   uint64_t rejected_writes_ = 0;

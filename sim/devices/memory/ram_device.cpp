@@ -1,11 +1,11 @@
 #include "sim/devices/memory/ram_device.h"
 
-#include <algorithm>
+#include <stdexcept>
 
 namespace sim {
 
 RamDevice::RamDevice(Bus &bus, uint64_t size, std::string name, uint8_t fill)
-    : Device(bus, name), fill_(fill), bytes_(size, fill),
+    : Device(bus, name), bytes_(size, fill),
       region_(Region::Leaf(
           this, name, size,
           [this](uint64_t offset, unsigned width) {
@@ -28,6 +28,13 @@ RamDevice::RamDevice(Bus &bus, uint64_t base, uint64_t size, std::string name, u
   bus.MapFixed(Space::Memory, base, &region_);
 }
 
-void RamDevice::Reset() { std::fill(bytes_.begin(), bytes_.end(), fill_); }
+uint8_t RamDevice::At(uint64_t offset) const {
+  if (offset >= bytes_.Size()) {
+    throw std::out_of_range("RamDevice::At beyond the memory");
+  }
+  return bytes_[offset];
+}
+
+void RamDevice::Reset() { bytes_.Refill(); }
 
 } // namespace sim

@@ -2,11 +2,10 @@
 // placed at a fixed address, or handed to a model that maps it (a BAR's frame buffer).
 #pragma once
 
+#include "sim/core/bus.h"
+#include "sim/core/page_memory.h"
 #include <cstdint>
 #include <string>
-#include <vector>
-
-#include "sim/core/bus.h"
 
 namespace sim {
 
@@ -18,17 +17,16 @@ public:
   RamDevice(Bus &bus, uint64_t size, std::string name, uint8_t fill = 0);
 
   Region &Leaf() { return region_; }
-  uint64_t Size() const { return bytes_.size(); }
-  uint8_t *Data() { return bytes_.data(); }
-  const uint8_t *Data() const { return bytes_.data(); }
-  uint8_t At(uint64_t offset) const { return bytes_.at(offset); }
+  uint64_t Size() const { return bytes_.Size(); }
+  uint8_t *Data() { return bytes_.Data(); }
+  const uint8_t *Data() const { return bytes_.Data(); }
+  uint8_t At(uint64_t offset) const;
 
   // Memory keeps its contents across a reset only as DRAM would: the fill pattern returns.
   void Reset() override;
 
 private:
-  uint8_t fill_;
-  std::vector<uint8_t> bytes_;
+  PageMemory bytes_;
   Region region_;
 };
 
