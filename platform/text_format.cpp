@@ -18,6 +18,7 @@ constexpr CHAR8 kStatusCodeLabel[] = "Status Code"; // an unnamed status: Status
 constexpr UINT8 kGuidTextByteOrder[] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
 constexpr UINT32 kGuidFirstDash = 4;
 constexpr UINT32 kGuidLastDash = 10;
+constexpr UINT32 kGuidTextSize = 37; // 36 characters and the terminator
 
 // Divides *value by divisor in place, one quotient bit per step, and returns the remainder. The
 // bits of the value leave at the top into the partial remainder while the quotient's bits enter
@@ -35,11 +36,6 @@ UINT32 DivideInPlace(UINT64 *value, UINT32 divisor) {
   }
   *value = bits;
   return partial;
-}
-
-CHAR8 HexDigit(UINT32 value, bool upper) {
-  const CHAR8 digit = kDigits[value & 0xFu];
-  return upper && digit >= 'a' ? static_cast<CHAR8>(digit - 'a' + 'A') : digit;
 }
 
 // The buffer being written: it refuses a character once only the terminator's byte is left.
@@ -140,16 +136,24 @@ void WriteNumber(Output &out, FormatArgs *args, CHAR8 conversion, const Directiv
             conversion == 'X' || conversion == 'p', d);
 }
 
+// A GUID as 36 characters, lower case unless `upper`.
 void WriteGuid(Output &out, const EFI_GUID *guid, bool upper) {
+  CHAR8 text[kGuidTextSize];
   const UINT8 *bytes = reinterpret_cast<const UINT8 *>(guid);
+  UINT32 length = 0;
   for (UINT32 i = 0; i < sizeof(kGuidTextByteOrder); ++i) {
     if (i >= kGuidFirstDash && i <= kGuidLastDash && i % 2 == 0) {
-      out.Put('-');
+      text[length++] = '-';
     }
     const UINT32 byte = bytes[kGuidTextByteOrder[i]];
-    out.Put(HexDigit(byte >> 4, upper));
-    out.Put(HexDigit(byte, upper));
+    text[length++] = kDigits[byte >> 4];
+    text[length++] = kDigits[byte & 0xFu];
   }
+  text[length] = 0;
+  if (upper) {
+    UpperCase(text);
+  }
+  out.PutText(text);
 }
 
 // A status by name, or as "Status Code(" and its value in upper-case hexadecimal, then ")".
