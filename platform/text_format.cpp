@@ -10,7 +10,9 @@ constexpr UINT32 kHexadecimal = 16;
 constexpr UINT32 kWidthMax = 0xFFFFFFFFu; // a longer run of width digits saturates here
 constexpr UINT32 kValueBits = 64;
 
-constexpr CHAR8 kStatusCodeLabel[] = "Status Code"; // an unnamed status: Status Code(8000001F)
+// An unnamed status: Status Code(8000001F).
+constexpr CHAR8 kStatusCodeOpen[] = "Status Code(";
+constexpr CHAR8 kStatusCodeClose[] = ")";
 
 // A GUID as text: its 16 bytes in the order they are written, and the dashes between them
 // (before text bytes 4, 6, 8 and 10). The first three fields are little-endian numbers, written
@@ -162,49 +164,47 @@ void WriteStatus(Output &out, UINT32 status) {
     out.PutText(name);
     return;
   }
-  out.PutText(kStatusCodeLabel);
-  out.Put('(');
+  out.PutText(kStatusCodeOpen);
   PutNumber(out, status, false, true, Directive{});
-  out.Put(')');
+  out.PutText(kStatusCodeClose);
 }
 
-// Writes one directive; `conversion` is its character after flag, width and modifier.
-void WriteDirective(Output &out, FormatArgs *args, CHAR8 conversion, const Directive &d) {
+// Writes one directive; `conversion` is its character after flag, width and modifier. False
+// when the character is not one of the directives written here (c is one character, which the
+// caller writes as it writes text).
+bool WriteDirective(Output &out, FormatArgs *args, CHAR8 conversion, const Directive &d) {
   switch (conversion) {
   case 's':
   case 'a':
     if (const VOID *text = NextPointer(args, FormatPointerKind::Text8)) {
       out.PutText(static_cast<const CHAR8 *>(text));
     }
-    return;
+    break;
   case 'S':
     if (const VOID *text = NextPointer(args, FormatPointerKind::Text16)) {
       out.PutText16(static_cast<const UINT16 *>(text));
     }
-    return;
-  case 'c':
-    out.Put(static_cast<CHAR8>(NextSlot(args) & 0xFFu));
-    return;
+    break;
   case 'g':
   case 'G':
     if (const VOID *guid = NextPointer(args, FormatPointerKind::Guid)) {
       WriteGuid(out, static_cast<const EFI_GUID *>(guid), conversion == 'G');
     }
-    return;
+    break;
   case 'r':
     WriteStatus(out, NextSlot(args));
-    return;
+    break;
   case 'd':
   case 'i':
   case 'x':
   case 'X':
   case 'p':
     WriteNumber(out, args, conversion, d);
-    return;
-  default: // not a directive (a second percent sign included): the character stands as text
-    out.Put(conversion);
-    return;
+    break;
+  default:
+    return false;
   }
+  return true;
 }
 
 } // namespace
@@ -216,35 +216,41 @@ INT32 FormatToBufferV(FormatArgs *args, const CHAR8 *format, CHAR8 *buffer, UINT
   Output out(buffer, limit);
   const CHAR8 *p = format;
   while (*p != 0 && !out.Full()) {
-    if (*p != '%') {
-      out.Put(*p++);
-      continue;
-    }
-    ++p;
-    Directive d;
-    if (*p == '0') {
-      d.pad = '0';
-      ++p;
-    }
-    if (*p == '*') {
-      d.width = WidthFromSlot(NextSlot(args));
-      ++p;
-    } else {
-      while (*p == ' ' || *p == '\t') {
+    CHAR8 c = *p++;
+    if (c == '%') {
+      Directive d;
+      if (*p == '0') {
+        d.pad = '0';
         ++p;
       }
-      while (IsDigit(*p)) {
-        d.width = AppendWidthDigit(d.width, *p++);
+      if (*p == '*') {
+        d.width = WidthFromSlot(NextSlot(args));
+        ++p;
+      } else {
+        while (*p == ' ' || *p == '\t') {
+          ++p;
+        }
+        while (IsDigit(*p)) {
+          d.width = AppendWidthDigit(d.width, *p++);
+        }
+      }
+      while (*p == 'l') {
+        d.wide = true;
+        ++p;
+      }
+      if (*p == 0) { // a percent sign at the end of the format writes nothing
+        break;
+      }
+      c = *p++;
+      if (c == 'c') {
+        c = static_cast<CHAR8>(NextSlot(args) & 0xFFu);
+      } else if (WriteDirective(out, args, c, d)) {
+        continue;
       }
     }
-    while (*p == 'l') {
-      d.wide = true;
-      ++p;
-    }
-    if (*p == 0) { // a percent sign at the end of the format writes nothing
-      break;
-    }
-    WriteDirective(out, args, *p++, d);
+    // Ordinary text, one character (c), or a character that is not a directive (a second percent
+    // sign included), which stands as text.
+    out.Put(c);
   }
   return out.Finish();
 }
