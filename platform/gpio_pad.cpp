@@ -21,7 +21,6 @@ void WriteCommunity(const GpioGroupRow &row, UINT16 offset, UINT32 value) {
 UINT16 Dw0Offset(const PadLocation &pad) {
   return OffsetPlus(pad.Row->PadCfg, pad.Number * kPadCfgBytesPerPad);
 }
-UINT16 Dw1Offset(const PadLocation &pad) { return OffsetPlus(Dw0Offset(pad), kPadCfgDw1Offset); }
 
 // The register holding the pad's bit in a per-pad bit register bank, and the bit.
 UINT16 BitRegisterOffset(UINT32 base, UINT32 pad) {
@@ -70,6 +69,59 @@ EFI_STATUS FindHostOwnedPad(UINT32 padCode, PadLocation *pad) {
 
 // Route field bit that sets GPI_GPE_EN: the SCI routing bit, one above the present bit.
 constexpr UINT32 kRouteFieldSci = PadCfgDw0::kRouteSci << 1;
+
+// The PadConfig fields that carry bits of the pad's configuration words: where the field lies in
+// the PadConfig (its present bit at ConfigLow, the hardware value above it) and where the value
+// lies in DW0 or DW1. One table serves reading and writing.
+struct CarriedField {
+  UINT8 ConfigWord; // 0: Word0, 1: Word1
+  UINT8 ConfigLow;
+  UINT8 PadDword; // 0: DW0, 1: DW1
+  UINT8 HardwareLow;
+  UINT8 HardwareWidth;
+};
+
+constexpr UINT8 LowBit(UINT32 mask) {
+  UINT8 low = 0;
+  while ((mask & 1u) == 0) {
+    mask >>= 1;
+    ++low;
+  }
+  return low;
+}
+
+template <typename ConfigField, typename HardwareField>
+constexpr CarriedField Carry(UINT8 configWord, UINT8 padDword) {
+  static_assert(ConfigField::kWidth == HardwareField::kWidth + 1, "present bit and value");
+  return {configWord, LowBit(ConfigField::kMask), padDword, LowBit(HardwareField::kMask),
+          static_cast<UINT8>(HardwareField::kWidth)};
+}
+
+constexpr UINT8 kWord0 = 0;
+constexpr UINT8 kWord1 = 1;
+constexpr UINT8 kDw0 = 0;
+constexpr UINT8 kDw1 = 1;
+constexpr UINT32 kPadDwordCount = 2;
+
+constexpr CarriedField kCarriedFields[] = {
+    Carry<PadConfigWord0::ModeField, PadCfgDw0::PadModeField>(kWord0, kDw0),
+    Carry<PadConfigWord0::BufferField, PadCfgDw0::BufferDisableField>(kWord0, kDw0),
+    Carry<PadConfigWord0::InvertField, PadCfgDw0::RxInvertField>(kWord0, kDw0),
+    Carry<PadConfigWord0::TxStateField, PadCfgDw0::TxStateField>(kWord0, kDw0),
+    Carry<PadConfigWord0::RouteField, PadCfgDw0::RouteField>(kWord0, kDw0),
+    Carry<PadConfigWord0::TriggerField, PadCfgDw0::RxEventConfigField>(kWord0, kDw0),
+    Carry<PadConfigWord0::ResetDomainField, PadCfgDw0::PadResetField>(kWord0, kDw0),
+    Carry<PadConfigWord1::Dw0Bit28Field, PadCfgDw0::Bit28Field>(kWord1, kDw0),
+    Carry<PadConfigWord0::TerminationField, PadCfgDw1::TerminationField>(kWord0, kDw1),
+    Carry<PadConfigWord0::Dw1Bit25Field, PadCfgDw1::Bit25Field>(kWord0, kDw1),
+};
+
+constexpr UINT32 WidthMask(UINT32 width) { return (1u << width) - 1; }
+
+// DW0 (dword 0) or DW1 (dword 1) of the pad.
+UINT16 PadDwordOffset(const PadLocation &pad, UINT32 dword) {
+  return OffsetPlus(Dw0Offset(pad), dword * kPadCfgDw1Offset);
+}
 
 UINT32 GroupRegisterOffset(const GpioGroupRow &row, UINT32 kind) {
   switch (kind) {
@@ -149,28 +201,26 @@ EFI_STATUS ReadPadConfig(UINT32 padCode, PadConfig *config) {
   if (EFI_ERROR(status)) {
     return status;
   }
-  const PadCfgDw0 dw0 = PadCfgDw0::From(ReadCommunity(*pad.Row, Dw0Offset(pad)));
-  const PadCfgDw1 dw1 = PadCfgDw1::From(ReadCommunity(*pad.Row, Dw1Offset(pad)));
+  UINT32 dwords[kPadDwordCount];
+  for (UINT32 dword = 0; dword < kPadDwordCount; ++dword) {
+    dwords[dword] = ReadCommunity(*pad.Row, PadDwordOffset(pad, dword));
+  }
   const UINT32 hostSoftwareOwned = ReadPadBit(pad, pad.Row->HostSwOwn);
   const UINT32 configLocked = ReadPadBit(pad, pad.Row->PadCfgLock);
   const UINT32 outputLocked = ReadPadBit(pad, pad.Row->PadCfgLockTx);
 
-  PadConfigWord0 word0;
-  word0.SetMode(PadField(dw0.PadMode()))
-      .SetOwner(PadField(hostSoftwareOwned))
-      .SetBuffer(PadField(dw0.BufferDisable()))
-      .SetInvert(PadField(dw0.RxInvert()))
-      .SetTxState(PadField(dw0.TxState()))
-      .SetRoute(PadField(dw0.Route()))
-      .SetTrigger(PadField(dw0.RxEventConfig()))
-      .SetResetDomain(PadField(dw0.PadReset()))
-      .SetTermination(PadField(dw1.Termination()))
-      .SetDw1Bit25(PadField(dw1.Bit25()));
-  config->Word0 = word0;
-  config->Word1
-      .SetLock(kPadLockRequested | (configLocked ? kPadLockConfig : 0) |
-               (outputLocked ? kPadLockOutput : 0))
-      .SetDw0Bit28(PadField(dw0.Bit28()));
+  UINT32 words[] = {PadConfigWord0::OwnerField::Put(0, PadField(hostSoftwareOwned)),
+                    PadConfigWord1::LockField::Put(0, kPadLockRequested |
+                                                          (configLocked ? kPadLockConfig : 0) |
+                                                          (outputLocked ? kPadLockOutput : 0))};
+  for (const CarriedField &f : kCarriedFields) {
+    const UINT32 value = (dwords[f.PadDword] >> f.HardwareLow) & WidthMask(f.HardwareWidth);
+    words[f.ConfigWord] |= PadField(value) << f.ConfigLow;
+  }
+  config->Word0.SetRaw(words[kWord0]);
+  // Word 1 keeps the caller's bits above the lock and DW0 bit 28 fields.
+  config->Word1.SetLock(PadConfigWord1::LockField::Get(words[kWord1]))
+      .SetDw0Bit28(PadConfigWord1::Dw0Bit28Field::Get(words[kWord1]));
   return EFI_SUCCESS;
 }
 
@@ -189,41 +239,20 @@ EFI_STATUS WritePadConfig(UINT32 padCode, const PadConfig *config) {
   const PadConfigWord0 word0 = config->Word0;
   const PadConfigWord1 word1 = config->Word1;
 
-  PadCfgDw0 dw0 = PadCfgDw0::From(ReadCommunity(*pad.Row, Dw0Offset(pad)));
-  if (word0.Mode() != 0) {
-    dw0.SetPadMode(PadFieldValue(word0.Mode()));
+  // Each configuration word is read, its present fields replaced, and written back: DW0 first.
+  const UINT32 words[] = {word0.Raw(), word1.Raw()};
+  for (UINT32 dword = 0; dword < kPadDwordCount; ++dword) {
+    const UINT16 offset = PadDwordOffset(pad, dword);
+    UINT32 value = ReadCommunity(*pad.Row, offset);
+    for (const CarriedField &f : kCarriedFields) {
+      const UINT32 field = (words[f.ConfigWord] >> f.ConfigLow) & WidthMask(f.HardwareWidth + 1);
+      if (f.PadDword == dword && field != 0) {
+        value = (value & ~(WidthMask(f.HardwareWidth) << f.HardwareLow)) |
+                (PadFieldValue(field) << f.HardwareLow);
+      }
+    }
+    WriteCommunity(*pad.Row, offset, value);
   }
-  if (word0.Buffer() != 0) {
-    dw0.SetBufferDisable(PadFieldValue(word0.Buffer()));
-  }
-  if (word0.Invert() != 0) {
-    dw0.SetRxInvert(PadFieldValue(word0.Invert()));
-  }
-  if (word0.TxState() != 0) {
-    dw0.SetTxState(PadFieldValue(word0.TxState()));
-  }
-  if (word0.Route() != 0) {
-    dw0.SetRoute(PadFieldValue(word0.Route()));
-  }
-  if (word0.Trigger() != 0) {
-    dw0.SetRxEventConfig(PadFieldValue(word0.Trigger()));
-  }
-  if (word0.ResetDomain() != 0) {
-    dw0.SetPadReset(PadFieldValue(word0.ResetDomain()));
-  }
-  if (word1.Dw0Bit28() != 0) {
-    dw0.SetBit28(PadFieldValue(word1.Dw0Bit28()));
-  }
-  WriteCommunity(*pad.Row, Dw0Offset(pad), dw0.Raw());
-
-  PadCfgDw1 dw1 = PadCfgDw1::From(ReadCommunity(*pad.Row, Dw1Offset(pad)));
-  if (word0.Termination() != 0) {
-    dw1.SetTermination(PadFieldValue(word0.Termination()));
-  }
-  if (word0.Dw1Bit25() != 0) {
-    dw1.SetBit25(PadFieldValue(word0.Dw1Bit25()));
-  }
-  WriteCommunity(*pad.Row, Dw1Offset(pad), dw1.Raw());
 
   UpdatePadBit(pad, pad.Row->HostSwOwn, (word0.Owner() & kPadOwnerClear) != 0,
                (word0.Owner() & kPadOwnerSet) != 0);

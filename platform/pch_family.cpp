@@ -44,30 +44,33 @@ UINT32 PchConfigAddress(UINT8 function) {
   return GetRegisterAddress(&reg);
 }
 
-UINT32 GetPchFamily() {
+namespace {
+// The PCH family through a field of the module state that caches it: the field's value once it is
+// known, else a fresh detection, which is kept when `keep` holds for it. ServerPch keeps only the
+// server family, whose value 1 is also the field's "recognised" value.
+UINT32 CachedPchFamily(UINT8 ModuleState::*field, bool (*keep)(UINT32 family)) {
   const EFI_PEI_SERVICES **services = CurrentPeiServices();
   ModuleState state = LoadModuleState(services);
-  if (state.PchFamily != 0) {
-    return state.PchFamily;
+  if (state.*field != 0) {
+    return state.*field;
   }
   const UINT32 family = DetectPchFamily();
-  if (family != kPchFamilyUnknown) {
-    state.PchFamily = static_cast<UINT8>(family);
+  if (keep(family)) {
+    state.*field = static_cast<UINT8>(family);
     StoreModuleState(services, state);
   }
   return family;
 }
 
+static_assert(kPchFamilyServer == 1, "ModuleState::ServerPch records 1 for the server PCH");
+
+bool IsRecognised(UINT32 family) { return family != kPchFamilyUnknown; }
+bool IsServerFamily(UINT32 family) { return family == kPchFamilyServer; }
+} // namespace
+
+UINT32 GetPchFamily() { return CachedPchFamily(&ModuleState::PchFamily, IsRecognised); }
+
 UINT32 IsServerPch() {
-  const EFI_PEI_SERVICES **services = CurrentPeiServices();
-  ModuleState state = LoadModuleState(services);
-  if (state.ServerPch != 0) {
-    return kIsServerPchYes;
-  }
-  if (DetectPchFamily() != kPchFamilyServer) {
-    return kIsServerPchNo;
-  }
-  state.ServerPch = 1;
-  StoreModuleState(services, state);
-  return kIsServerPchYes;
+  return IsServerFamily(CachedPchFamily(&ModuleState::ServerPch, IsServerFamily)) ? kIsServerPchYes
+                                                                                  : kIsServerPchNo;
 }

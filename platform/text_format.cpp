@@ -8,34 +8,45 @@ constexpr CHAR8 kDigits[] = "0123456789abcdef";
 constexpr UINT32 kDecimal = 10;
 constexpr UINT32 kHexadecimal = 16;
 constexpr UINT32 kWidthMax = 0xFFFFFFFFu; // a longer run of width digits saturates here
+constexpr UINT32 kValueBits = 64;
 
-constexpr CHAR8 kGuidFormat[] = "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x";
-constexpr CHAR8 kStatusNameFormat[] = "%s";
-constexpr CHAR8 kStatusCodeFormat[] = "%s(%X)";
-constexpr CHAR8 kStatusCodeLabel[] = "Status Code";
+// An unnamed status: Status Code(8000001F).
+constexpr CHAR8 kStatusCodeOpen[] = "Status Code(";
+constexpr CHAR8 kStatusCodeClose[] = ")";
 
-// Quotient of dividend / divisor, remainder in *remainder, one quotient bit per step.
-UINT64 DivideU64ByU32(UINT64 dividend, UINT32 divisor, UINT32 *remainder) {
-  UINT64 quotient = 0;
-  UINT64 partial = 0; // stays below divisor, so one more bit always fits
-  for (INT32 bit = 63; bit >= 0; --bit) {
-    partial = (partial << 1) | ((dividend >> bit) & 1u);
-    quotient <<= 1;
+// A GUID as text: its 16 bytes in the order they are written, and the dashes between them
+// (before text bytes 4, 6, 8 and 10). The first three fields are little-endian numbers, written
+// most significant byte first; the last eight bytes are written as they are stored.
+constexpr UINT8 kGuidTextByteOrder[] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+constexpr UINT32 kGuidFirstDash = 4;
+constexpr UINT32 kGuidLastDash = 10;
+constexpr UINT32 kGuidTextSize = 37; // 36 characters and the terminator
+
+// Divides *value by divisor in place, one quotient bit per step, and returns the remainder. The
+// bits of the value leave at the top into the partial remainder while the quotient's bits enter
+// at the bottom; the partial remainder stays below the divisor, so it fits in 32 bits.
+UINT32 DivideInPlace(UINT64 *value, UINT32 divisor) {
+  UINT64 bits = *value;
+  UINT32 partial = 0;
+  for (UINT32 step = 0; step < kValueBits; ++step) {
+    partial = (partial << 1) | static_cast<UINT32>(bits >> (kValueBits - 1));
+    bits <<= 1;
     if (partial >= divisor) {
       partial -= divisor;
-      quotient |= 1u;
+      bits |= 1u;
     }
   }
-  *remainder = static_cast<UINT32>(partial);
-  return quotient;
+  *value = bits;
+  return partial;
 }
 
 // The buffer being written: it refuses a character once only the terminator's byte is left.
 class Output {
 public:
-  Output(CHAR8 *buffer, UINT32 limit) : buffer_(buffer), limit_(limit) {}
+  Output(CHAR8 *buffer, UINT32 limit)
+      : buffer_(buffer), capacity_(limit == kFormatNoLimit ? kNoCapacityLimit : limit - 1) {}
 
-  bool Full() const { return limit_ != kFormatNoLimit && count_ + 1 >= limit_; }
+  bool Full() const { return count_ >= capacity_; }
   bool Put(CHAR8 c) {
     if (Full()) {
       return false;
@@ -53,22 +64,17 @@ public:
       ++text;
     }
   }
-  // Where a nested call writes, the limit it gets, and how far it got.
-  CHAR8 *Here() const { return buffer_ + count_; }
-  UINT32 Remaining() const { return limit_ == kFormatNoLimit ? kFormatNoLimit : limit_ - count_; }
-  void Advance(INT32 written) {
-    if (written > 0) {
-      count_ += static_cast<UINT32>(written);
-    }
-  }
   INT32 Finish() {
     buffer_[count_] = 0;
     return static_cast<INT32>(count_);
   }
 
 private:
+  // Without a limit no count reaches this: no buffer is 4 GiB long.
+  static constexpr UINT32 kNoCapacityLimit = 0xFFFFFFFFu;
+
   CHAR8 *buffer_;
-  UINT32 limit_;
+  UINT32 capacity_; // the characters that fit before the terminator
   UINT32 count_ = 0;
 };
 
@@ -109,19 +115,12 @@ struct Directive {
   bool wide = false;
 };
 
-void WriteNumber(Output &out, FormatArgs *args, CHAR8 conversion, const Directive &d) {
-  UINT64 value;
-  if (d.wide) {
-    const UINT64 low = NextSlot(args);
-    const UINT64 high = NextSlot(args);
-    value = low | (high << 32);
-  } else {
-    value = static_cast<UINT64>(static_cast<int64_t>(static_cast<INT32>(NextSlot(args))));
-  }
-  const bool decimal = conversion == 'd' || conversion == 'i';
+// Writes `value` (decimal or hexadecimal, upper-cased on request) after pad characters up to
+// d.width.
+void PutNumber(Output &out, UINT64 value, bool decimal, bool upper, const Directive &d) {
   CHAR8 text[kNumberTextSize];
   const UINT32 length = FormatNumber(value, decimal ? kDecimal : kHexadecimal, d.wide, text);
-  if (conversion == 'X' || conversion == 'p') {
+  if (upper) {
     UpperCase(text);
   }
   for (UINT32 n = length; n < d.width && out.Put(d.pad); ++n) {
@@ -129,64 +128,83 @@ void WriteNumber(Output &out, FormatArgs *args, CHAR8 conversion, const Directiv
   out.PutText(text);
 }
 
-void WriteGuid(Output &out, const EFI_GUID *guid, bool upper) {
-  CHAR8 *start = out.Here();
-  const INT32 written =
-      FormatToBufferN(start, out.Remaining(), kGuidFormat, guid->Data1, guid->Data2, guid->Data3,
-                      guid->Data4[0], guid->Data4[1], guid->Data4[2], guid->Data4[3],
-                      guid->Data4[4], guid->Data4[5], guid->Data4[6], guid->Data4[7]);
-  if (upper) {
-    UpperCase(start);
+void WriteNumber(Output &out, FormatArgs *args, CHAR8 conversion, const Directive &d) {
+  UINT64 value = NextSlot(args);
+  if (d.wide) {
+    value |= static_cast<UINT64>(NextSlot(args)) << 32;
   }
-  out.Advance(written);
+  // FormatNumber keeps only the low 32 bits of a value without l.
+  PutNumber(out, value, conversion == 'd' || conversion == 'i',
+            conversion == 'X' || conversion == 'p', d);
 }
 
+// A GUID as 36 characters, lower case unless `upper`.
+void WriteGuid(Output &out, const EFI_GUID *guid, bool upper) {
+  CHAR8 text[kGuidTextSize];
+  const UINT8 *bytes = reinterpret_cast<const UINT8 *>(guid);
+  UINT32 length = 0;
+  for (UINT32 i = 0; i < sizeof(kGuidTextByteOrder); ++i) {
+    if (i >= kGuidFirstDash && i <= kGuidLastDash && i % 2 == 0) {
+      text[length++] = '-';
+    }
+    const UINT32 byte = bytes[kGuidTextByteOrder[i]];
+    text[length++] = kDigits[byte >> 4];
+    text[length++] = kDigits[byte & 0xFu];
+  }
+  text[length] = 0;
+  if (upper) {
+    UpperCase(text);
+  }
+  out.PutText(text);
+}
+
+// A status by name, or as "Status Code(" and its value in upper-case hexadecimal, then ")".
 void WriteStatus(Output &out, UINT32 status) {
-  const CHAR8 *name = StatusName(status);
-  const INT32 written = name != nullptr
-                            ? FormatToBufferN(out.Here(), out.Remaining(), kStatusNameFormat, name)
-                            : FormatToBufferN(out.Here(), out.Remaining(), kStatusCodeFormat,
-                                              kStatusCodeLabel, status);
-  out.Advance(written);
+  if (const CHAR8 *name = StatusName(status)) {
+    out.PutText(name);
+    return;
+  }
+  out.PutText(kStatusCodeOpen);
+  PutNumber(out, status, false, true, Directive{});
+  out.PutText(kStatusCodeClose);
 }
 
-// Writes one directive; `conversion` is its character after flag, width and modifier.
-void WriteDirective(Output &out, FormatArgs *args, CHAR8 conversion, const Directive &d) {
+// Writes one directive; `conversion` is its character after flag, width and modifier. False
+// when the character is not one of the directives written here (c is one character, which the
+// caller writes as it writes text).
+bool WriteDirective(Output &out, FormatArgs *args, CHAR8 conversion, const Directive &d) {
   switch (conversion) {
   case 's':
   case 'a':
     if (const VOID *text = NextPointer(args, FormatPointerKind::Text8)) {
       out.PutText(static_cast<const CHAR8 *>(text));
     }
-    return;
+    break;
   case 'S':
     if (const VOID *text = NextPointer(args, FormatPointerKind::Text16)) {
       out.PutText16(static_cast<const UINT16 *>(text));
     }
-    return;
-  case 'c':
-    out.Put(static_cast<CHAR8>(NextSlot(args) & 0xFFu));
-    return;
+    break;
   case 'g':
   case 'G':
     if (const VOID *guid = NextPointer(args, FormatPointerKind::Guid)) {
       WriteGuid(out, static_cast<const EFI_GUID *>(guid), conversion == 'G');
     }
-    return;
+    break;
   case 'r':
     WriteStatus(out, NextSlot(args));
-    return;
+    break;
   case 'd':
   case 'i':
   case 'x':
   case 'X':
   case 'p':
     WriteNumber(out, args, conversion, d);
-    return;
-  default: // not a directive: the character stands as text
-    out.Put(conversion);
-    return;
+    break;
+  default:
+    return false;
   }
+  return true;
 }
 
 } // namespace
@@ -198,40 +216,41 @@ INT32 FormatToBufferV(FormatArgs *args, const CHAR8 *format, CHAR8 *buffer, UINT
   Output out(buffer, limit);
   const CHAR8 *p = format;
   while (*p != 0 && !out.Full()) {
-    if (*p != '%') {
-      out.Put(*p++);
-      continue;
-    }
-    ++p;
-    if (*p == '%') {
-      out.Put('%');
-      ++p;
-      continue;
-    }
-    Directive d;
-    if (*p == '0') {
-      d.pad = '0';
-      ++p;
-    }
-    if (*p == '*') {
-      d.width = WidthFromSlot(NextSlot(args));
-      ++p;
-    } else {
-      while (*p == ' ' || *p == '\t') {
+    CHAR8 c = *p++;
+    if (c == '%') {
+      Directive d;
+      if (*p == '0') {
+        d.pad = '0';
         ++p;
       }
-      while (IsDigit(*p)) {
-        d.width = AppendWidthDigit(d.width, *p++);
+      if (*p == '*') {
+        d.width = WidthFromSlot(NextSlot(args));
+        ++p;
+      } else {
+        while (*p == ' ' || *p == '\t') {
+          ++p;
+        }
+        while (IsDigit(*p)) {
+          d.width = AppendWidthDigit(d.width, *p++);
+        }
+      }
+      while (*p == 'l') {
+        d.wide = true;
+        ++p;
+      }
+      if (*p == 0) { // a percent sign at the end of the format writes nothing
+        break;
+      }
+      c = *p++;
+      if (c == 'c') {
+        c = static_cast<CHAR8>(NextSlot(args) & 0xFFu);
+      } else if (WriteDirective(out, args, c, d)) {
+        continue;
       }
     }
-    while (*p == 'l') {
-      d.wide = true;
-      ++p;
-    }
-    if (*p == 0) { // a percent sign at the end of the format writes nothing
-      break;
-    }
-    WriteDirective(out, args, *p++, d);
+    // Ordinary text, one character (c), or a character that is not a directive (a second percent
+    // sign included), which stands as text.
+    out.Put(c);
   }
   return out.Finish();
 }
@@ -248,9 +267,7 @@ UINT32 FormatNumber(UINT64 value, UINT32 base, BOOLEAN is64, CHAR8 (&text)[kNumb
   UINT64 magnitude = negative ? 0 - value : value;
   UINT32 length = 0;
   do {
-    UINT32 digit = 0;
-    magnitude = DivideU64ByU32(magnitude, base, &digit);
-    text[length++] = kDigits[digit];
+    text[length++] = kDigits[DivideInPlace(&magnitude, base)];
   } while (magnitude != 0);
   if (negative) {
     text[length++] = '-';

@@ -126,9 +126,10 @@ private:
     slots_[slot_count_++] = pointer_count_; // entry numbers count from 1
   }
 
-  // One spare element each, so that no array is ever empty.
-  UINT32 slots_[2 * Count + 1] = {};
-  FormatPointer pointers_[Count + 1] = {};
+  // One spare element each, so that no array is ever empty. Only the elements Add fills are
+  // read (the cursor's counts bound them), so the arrays are not cleared first.
+  UINT32 slots_[2 * Count + 1];
+  FormatPointer pointers_[Count + 1];
   UINT32 slot_count_ = 0;
   UINT32 pointer_count_ = 0;
 };

@@ -71,6 +71,32 @@ TEST(WritePadConfig, AllZeroConfigRewritesTheSameValuesAndFailsOnALockedPad) {
   EXPECT_EQ(b.Pad(3, 9), locked);
 }
 
+// Each field alone, with all its value bits set, sets exactly its own bits of DW0 or DW1 on a pad
+// whose words are clear, and reads back whole beside the constant present bits.
+TEST(PadConfigFields, EachFieldMovesOnlyItsOwnBits) {
+  struct Field {
+    const char *name;
+    UINT32 word0, word1, dw0, dw1;
+  } fields[] = {
+      {"Mode", 0x0000000F, 0, 0x00001C00, 0},        {"Buffer", 0x000001C0, 0, 0x00000300, 0},
+      {"Invert", 0x00000600, 0, 0x00800000, 0},      {"TxState", 0x00001800, 0, 0x00000001, 0},
+      {"Route", 0x0003E000, 0, 0x001E0000, 0},       {"Trigger", 0x001C0000, 0, 0x06000000, 0},
+      {"ResetDomain", 0x00E00000, 0, 0xC0000000, 0}, {"Termination", 0x3E000000, 0, 0, 0x3C00},
+      {"Dw1Bit25", 0xC0000000, 0, 0, 0x02000000},    {"Dw0Bit28", 0, 0x18, 0x10000000, 0},
+  };
+  for (const Field &f : fields) {
+    PlatformBoard b(R"({"pch": {"pads": {"0x01030008": {"dw0": 0, "dw1": 0}}}})");
+    const PadConfig config = {PadConfigWord0::From(f.word0), PadConfigWord1::From(f.word1)};
+    ASSERT_EQ(WritePadConfig(kPad, &config), EFI_SUCCESS) << f.name;
+    EXPECT_EQ(b.Pad(3, 8).dw0, f.dw0) << f.name;
+    EXPECT_EQ(b.Pad(3, 8).dw1, f.dw1) << f.name;
+    PadConfig read{};
+    ASSERT_EQ(ReadPadConfig(kPad, &read), EFI_SUCCESS) << f.name;
+    EXPECT_EQ(read.Word0.Raw(), 0x42242A51u | f.word0) << f.name;
+    EXPECT_EQ(read.Word1.Raw(), 0x09u | f.word1) << f.name;
+  }
+}
+
 TEST(ReadPadInput, ShowsTheLevelOnlyWhileTheInputBufferIsOn) {
   PlatformBoard b(R"({"pch": {"pads": {"0x01030008": {"level": 1, "dw0": "0x40000100"},
                                       "0x01030009": {"level": 1, "dw0": "0x40000300"}}}})");
