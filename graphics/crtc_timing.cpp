@@ -1,5 +1,6 @@
 #include "graphics/crtc_timing.h"
 
+#include "graphics/mode_tables.h"
 #include "graphics/vga_regs.h"
 
 namespace {
@@ -128,11 +129,11 @@ constexpr TimingWrite kTimingWrites[kCrtcTimingUpdates] = {
 };
 // clang-format on
 
-uint16_t CharacterClocks(uint32_t pixels) {
+constexpr uint16_t CharacterClocks(uint32_t pixels) {
   return static_cast<uint16_t>(pixels >> kCharacterClockShift);
 }
 
-void ComputeTimingValues(const CrtcTimingRow &t, uint16_t (&v)[kTimingValueCount]) {
+constexpr void ComputeTimingValues(const CrtcTimingRow &t, uint16_t (&v)[kTimingValueCount]) {
   const uint32_t hb = (t.Flags & kTimingHorizontalBorder) != 0 ? kBorderPixels : 0;
   const uint32_t vb = (t.Flags & kTimingVerticalBorder) != 0 ? kBorderLines : 0;
   const uint32_t syncStart = t.HorizontalDisplay + t.HorizontalFrontPorch + hb - 1;
@@ -155,9 +156,7 @@ void ComputeTimingValues(const CrtcTimingRow &t, uint16_t (&v)[kTimingValueCount
   v[VerticalBlankStart] = static_cast<uint16_t>(t.VerticalDisplay + vb - 1);
   v[VerticalBlankEnd] = static_cast<uint16_t>(t.VerticalTotal - vb - 1);
 }
-} // namespace
-
-CrtcTimingProgram BuildCrtcTimingProgram(const CrtcTimingRow &row) {
+constexpr CrtcTimingProgram BuildProgram(const CrtcTimingRow &row) {
   uint16_t values[kTimingValueCount] = {};
   ComputeTimingValues(row, values);
 
@@ -181,3 +180,10 @@ CrtcTimingProgram BuildCrtcTimingProgram(const CrtcTimingRow &row) {
   }
   return program;
 }
+} // namespace
+
+CrtcTimingProgram BuildCrtcTimingProgram(const CrtcTimingRow &row) { return BuildProgram(row); }
+
+// Computed when the code is built: the image carries the 19 updates, not the computation.
+constinit const CrtcTimingProgram BootScreenCrtcTiming =
+    BuildProgram(Timing800x600[kBootScreenTimingRow]);

@@ -21,3 +21,6 @@ struct CrtcTimingProgram {
 };
 
 CrtcTimingProgram BuildCrtcTimingProgram(const CrtcTimingRow &row);
+
+// The program of the boot screen's timing row (Timing800x600 at 60 Hz).
+extern const CrtcTimingProgram BootScreenCrtcTiming;

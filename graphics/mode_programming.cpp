@@ -66,11 +66,16 @@ void LoadStandardRegisters(const ModeTiming &mode) {
   }
 }
 
-void SetCrtcTiming(const ModeTiming &mode) {
-  const CrtcTimingProgram program = BuildCrtcTimingProgram(*mode.Timing);
+namespace {
+void ApplyCrtcTiming(const CrtcTimingProgram &program) {
   for (const CrtcUpdate &u : program.Updates) {
     VgaUpdate(kVgaCrtc, u.Index, u.KeepMask, u.Value);
   }
+}
+} // namespace
+
+void SetCrtcTiming(const ModeTiming &mode) {
+  ApplyCrtcTiming(BuildCrtcTimingProgram(*mode.Timing));
 }
 
 void SetScanlineOffset(const ModeTiming &mode) {
@@ -131,11 +136,10 @@ uint32_t LoadDefaultPalette(const ModeTiming &mode) {
 
 BOOT_PHASE void SetBootScreenMode(const GraphicsDeviceState &state) {
   constexpr uint32_t kModeBitsPerPixel = 8; // one byte per pixel
-  constexpr size_t kTiming60Hz = 0;
   const ModeTiming mode = {kScreenWidth, kScreenHeight, kModeBitsPerPixel, &StandardVgaRegisters,
-                           &Timing800x600[kTiming60Hz]};
+                           &Timing800x600[kBootScreenTimingRow]};
   LoadStandardRegisters(mode);
-  SetCrtcTiming(mode);
+  ApplyCrtcTiming(BootScreenCrtcTiming); // SetCrtcTiming(mode), computed at build time
   SetScanlineOffset(mode);
   SetPixelClock(mode, state);
   SetExtendedRegisters(mode, state);

@@ -11,15 +11,6 @@ constinit const StandardVgaRegisterSet StandardVgaRegisters = {
 };
 
 // clang-format off
-constinit const CrtcTimingRow Timing800x600[kTiming800x600Rows] = {
-    // HTotal HDisp HFP HSync VTotal VDisp VFP VSync Clock Flags Refresh Code  Mode
-    {1056,    800,  40, 128,   628,   600,  1,  4,    4,    0x01, 60,     2,    0x30}, // 40 MHz
-    {1040,    800,  56, 120,   666,   600,  37, 6,    6,    0x01, 72,     3,    0x30}, // 50 MHz
-    {1056,    800,  16, 80,    625,   600,  1,  3,    5,    0x01, 75,     4,    0x30}, // 49.5 MHz
-    {1048,    800,  32, 64,    631,   600,  1,  3,    7,    0x01, 85,     5,    0x30}, // 56.25 MHz
-    {1048,    800,  32, 64,    631,   600,  1,  3,    7,    0x01, 0xFF,   5,    0x30},
-};
-
 constinit const PixelClockSetting PixelClockTableRev40[kPixelClockRowsRev40] = {
     {0x40, 0x38, 0x73}, {0x3A, 0x38, 0x43}, {0x3E, 0x70, 0x73}, {0x35, 0x70, 0x43},
     {0x31, 0x28, 0x73}, {0x41, 0x68, 0x73}, {0x31, 0x68, 0x53}, {0x4A, 0x68, 0x73},

@@ -2,6 +2,7 @@
 // the 800 x 600 rows, the border flags, and where every bit above a register's width ends up.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -23,21 +24,24 @@ std::map<uint8_t, uint8_t> Apply(const CrtcTimingProgram &p, uint8_t initial = 0
 }
 
 TEST(CrtcTiming, SixtyHertzRowWritesEveryRegisterInOrder) {
-  const CrtcTimingProgram p = BuildCrtcTimingProgram(k60Hz);
-  const std::vector<std::tuple<int, int, int>> expected = {
-      {0x11, 0x7F, 0x00}, // unprotect
-      {0x00, 0x00, 0x7F}, {0x01, 0x00, 0x63}, {0x02, 0x00, 0x63}, {0x03, 0xE0, 0x03},
-      {0x04, 0x00, 0x68}, {0x05, 0x60, 0x18}, {0xAC, 0x00, 0x00}, {0xAD, 0x00, 0x04},
-      {0x06, 0x00, 0x72}, {0x10, 0x00, 0x58}, {0x11, 0x70, 0x0C}, {0x12, 0x00, 0x57},
-      {0x15, 0x00, 0x57}, {0x16, 0x00, 0x73}, {0x07, 0x00, 0xE0}, {0x09, 0xDF, 0x20},
-      {0xAE, 0x00, 0xA0}, {0x11, 0xFF, 0x80}, // protect again
-  };
-  ASSERT_EQ(expected.size(), kCrtcTimingUpdates);
-  for (size_t i = 0; i < kCrtcTimingUpdates; ++i) {
-    const auto [index, keep, value] = expected[i];
-    EXPECT_EQ(p.Updates[i].Index, index) << "update " << i;
-    EXPECT_EQ(p.Updates[i].KeepMask, keep) << "update " << i;
-    EXPECT_EQ(p.Updates[i].Value, value) << "update " << i;
+  // The boot screen's program is computed when the code is built; it must be this one too.
+  ASSERT_EQ(0, memcmp(&Timing800x600[kBootScreenTimingRow], &k60Hz, sizeof(k60Hz)));
+  for (const CrtcTimingProgram &p : {BuildCrtcTimingProgram(k60Hz), BootScreenCrtcTiming}) {
+    const std::vector<std::tuple<int, int, int>> expected = {
+        {0x11, 0x7F, 0x00}, // unprotect
+        {0x00, 0x00, 0x7F}, {0x01, 0x00, 0x63}, {0x02, 0x00, 0x63}, {0x03, 0xE0, 0x03},
+        {0x04, 0x00, 0x68}, {0x05, 0x60, 0x18}, {0xAC, 0x00, 0x00}, {0xAD, 0x00, 0x04},
+        {0x06, 0x00, 0x72}, {0x10, 0x00, 0x58}, {0x11, 0x70, 0x0C}, {0x12, 0x00, 0x57},
+        {0x15, 0x00, 0x57}, {0x16, 0x00, 0x73}, {0x07, 0x00, 0xE0}, {0x09, 0xDF, 0x20},
+        {0xAE, 0x00, 0xA0}, {0x11, 0xFF, 0x80}, // protect again
+    };
+    ASSERT_EQ(expected.size(), kCrtcTimingUpdates);
+    for (size_t i = 0; i < kCrtcTimingUpdates; ++i) {
+      const auto [index, keep, value] = expected[i];
+      EXPECT_EQ(p.Updates[i].Index, index) << "update " << i;
+      EXPECT_EQ(p.Updates[i].KeepMask, keep) << "update " << i;
+      EXPECT_EQ(p.Updates[i].Value, value) << "update " << i;
+    }
   }
 }
 
