@@ -15,8 +15,8 @@
 #include "include/screen.h"
 
 namespace {
-constexpr UINT16 kFourBitsPerPixel = 4;
-constexpr UINT16 kEightBitsPerPixel = 8;
+constexpr UINT32 kFourBitsPerPixel = 4;
+constexpr UINT32 kEightBitsPerPixel = 8;
 constexpr UINT8 kHighNibbleShift = 4;
 constexpr UINT8 kLowNibbleMask = 0x0F;
 constexpr UINT32 kHighPaletteFlag = 1;
@@ -25,7 +25,7 @@ struct BmpHeader {
   UINT32 offBits;
   UINT32 width;
   UINT32 height;
-  UINT16 bitCount;
+  UINT32 bitCount; // 16 bits in the file
   UINT32 sizeImage;
   UINT32 clrUsed;
 };
@@ -41,7 +41,7 @@ BmpHeader ReadHeader(FlashReader &bmp) {
   return h;
 }
 
-bool DrawsPixels(UINT16 bitCount) {
+bool DrawsPixels(UINT32 bitCount) {
   return bitCount == kFourBitsPerPixel || bitCount == kEightBitsPerPixel;
 }
 
@@ -55,21 +55,19 @@ UINT32 RowStride(const BmpHeader &h) {
   return (RowBytes(h) + kBmpRowAlignment - 1) / kBmpRowAlignment * kBmpRowAlignment;
 }
 
-UINT32 CentredLeft(UINT32 width) { return (kScreenWidth - width) / 2; }
-UINT32 CentredBottom(UINT32 height) { return (kScreenHeight - height) / 2; }
-
-// The image lies wholly on the screen at its (possibly centred) position.
-bool FitsOnScreen(const BmpHeader &h, UINT32 left, UINT32 bottom) {
+// Replaces a margin of 0 by the centred one and tells whether the image then lies wholly on the
+// screen.
+bool PlaceOnScreen(const BmpHeader &h, UINT32 *left, UINT32 *bottom) {
   if (h.width > kScreenWidth || h.height > kScreenHeight) {
     return false;
   }
-  if (left == 0) {
-    left = CentredLeft(h.width);
+  if (*left == 0) {
+    *left = (kScreenWidth - h.width) / 2;
   }
-  if (bottom == 0) {
-    bottom = CentredBottom(h.height);
+  if (*bottom == 0) {
+    *bottom = (kScreenHeight - h.height) / 2;
   }
-  return left <= kScreenWidth - h.width && bottom <= kScreenHeight - h.height;
+  return *left <= kScreenWidth - h.width && *bottom <= kScreenHeight - h.height;
 }
 
 // Every pixel row lies within the file: the last row needs its pixel bytes, not its padding.
@@ -105,11 +103,11 @@ UINT32 ColourCount(const BmpHeader &h, UINT32 bmpLength) {
 void LoadPalette(FlashReader &bmp, UINT32 count, UINT8 paletteBase) {
   for (UINT32 i = 0; i < count; ++i) {
     const UINT32 entry = kBmpColourTableOffset + i * kBmpColourEntrySize;
-    const UINT8 blue = bmp.Read8(entry + kBmpColourBlue);
-    const UINT8 green = bmp.Read8(entry + kBmpColourGreen);
-    const UINT8 red = bmp.Read8(entry + kBmpColourRed);
-    WritePaletteEntry(static_cast<UINT8>(paletteBase + i), ConvertColourComponent(red),
-                      ConvertColourComponent(green), ConvertColourComponent(blue));
+    UINT8 bgr[kBmpColourComponents];
+    for (UINT32 c = 0; c < kBmpColourComponents; ++c) {
+      bgr[c] = bmp.Read8(entry + c);
+    }
+    WriteBmpPaletteEntry(static_cast<UINT8>(paletteBase + i), bgr);
   }
   WriteFixedPaletteEntries();
 }
@@ -117,18 +115,17 @@ void LoadPalette(FlashReader &bmp, UINT32 count, UINT8 paletteBase) {
 void DrawRows(FlashReader &bmp, const BmpHeader &h, UINTN frameBuffer, UINT32 left, UINT32 bottom,
               UINT8 paletteBase) {
   const UINT32 stride = RowStride(h);
+  const bool fourBit = h.bitCount == kFourBitsPerPixel;
   UINT32 source = h.offBits;
   for (UINT32 i = 0; i < h.height; ++i, source += stride) {
     const UINT32 row = kScreenHeight - 1 - bottom - i;
     PixelRowWriter out(frameBuffer + static_cast<UINTN>(row) * kScreenPitch + left);
     for (UINT32 x = 0; x < h.width; ++x) {
-      UINT8 index;
-      if (h.bitCount == kEightBitsPerPixel) {
-        index = bmp.Read8(source + x);
-      } else {
-        const UINT8 pair = bmp.Read8(source + x / 2);
-        index = (x & 1) == 0 ? static_cast<UINT8>(pair >> kHighNibbleShift)
-                             : static_cast<UINT8>(pair & kLowNibbleMask);
+      // At 4 bits a byte holds two pixels, the left one in the high nibble.
+      UINT8 index = bmp.Read8(source + (fourBit ? x / 2 : x));
+      if (fourBit) {
+        index = (x & 1) == 0 ? static_cast<UINT8>(index >> kHighNibbleShift)
+                             : static_cast<UINT8>(index & kLowNibbleMask);
       }
       out.Put(static_cast<UINT8>(index + paletteBase));
     }
@@ -160,23 +157,23 @@ EFI_STATUS DrawBitmap(UINTN bmpAddress, UINT32 bmpLength, UINT32 sizeLimit, UINT
   if (h.sizeImage > sizeLimit) {
     return EFI_OUT_OF_RESOURCES;
   }
-  if (!FitsOnScreen(h, *leftMargin, *bottomMargin)) {
+  // The caller's margins change only once the image is known to be drawn.
+  UINT32 left = *leftMargin;
+  UINT32 bottom = *bottomMargin;
+  if (!PlaceOnScreen(h, &left, &bottom)) {
     return EFI_INVALID_PARAMETER;
   }
-  if (DrawsPixels(h.bitCount) && !PixelRowsPresent(h, bmpLength)) {
+  const bool drawsPixels = DrawsPixels(h.bitCount);
+  if (drawsPixels && !PixelRowsPresent(h, bmpLength)) {
     return EFI_BAD_BUFFER_SIZE;
   }
 
   const UINT8 paletteBase = highPalette == kHighPaletteFlag ? kHighPaletteBase : 0;
   LoadPalette(bmp, ColourCount(h, bmpLength), paletteBase);
-  if (*leftMargin == 0) {
-    *leftMargin = CentredLeft(h.width);
-  }
-  if (*bottomMargin == 0) {
-    *bottomMargin = CentredBottom(h.height);
-  }
-  if (DrawsPixels(h.bitCount)) {
-    DrawRows(bmp, h, frameBuffer, *leftMargin, *bottomMargin, paletteBase);
+  *leftMargin = left;
+  *bottomMargin = bottom;
+  if (drawsPixels) {
+    DrawRows(bmp, h, frameBuffer, left, bottom, paletteBase);
   }
   return EFI_SUCCESS;
 }
