@@ -21,9 +21,10 @@ public:
   UINT32 Read24(UINT32 offset) { return ReadLittleEndian(offset, 3); }
   UINT32 Read32(UINT32 offset) { return ReadLittleEndian(offset, 4); }
 
-private:
+  // The `bytes` (1 to 4) bytes at `offset` as a little-endian value.
   UINT32 ReadLittleEndian(UINT32 offset, UINT32 bytes);
 
+private:
   // An address no aligned dword starts at: nothing is kept yet.
   static constexpr UINTN kNothingKept = 1;
 

@@ -65,7 +65,7 @@ bool NameMatches(UINTN file, const EFI_GUID *fileGuid) {
 }
 
 // The data of the file at `file` (the bytes after its header), cut at the end of its volume;
-// empty when the header does not fit or claims more than the file's size.
+// empty when the header does not fit in the volume or the file's size is less than its header.
 Span FileData(const Span &volume, UINTN file) {
   if (!Contains(volume, file, sizeof(EFI_FFS_FILE_HEADER))) {
     return {0, 0};
