@@ -22,6 +22,7 @@ constexpr uint32_t kBmpColourEntrySize = 4;
 constexpr uint32_t kBmpColourBlue = 0;
 constexpr uint32_t kBmpColourGreen = 1;
 constexpr uint32_t kBmpColourRed = 2;
+constexpr uint32_t kBmpColourComponents = 3; // blue, green, red; the fourth byte is not read
 
 // Rows of pixel data start on 4-byte boundaries counted from the start of the pixel data.
 constexpr uint32_t kBmpRowAlignment = 4;

@@ -16,7 +16,7 @@ UINT8 FlashReader::Read8(UINT32 offset) {
   const UINTN address = start_ + offset;
   const UINT32 lane = static_cast<UINT32>(address & kDwordAlignMask);
   const UINTN dword = address - lane;
-  if (!have_kept_ || dword != kept_address_) {
+  if (dword != kept_address_) {
     // The dword starts `lane` bytes before `offset`: it must neither begin before the file nor
     // end after it (offset - lane < length_, so the subtraction below cannot wrap).
     if (lane > offset || length_ - (offset - lane) < kDwordBytes) {
@@ -24,7 +24,6 @@ UINT8 FlashReader::Read8(UINT32 offset) {
     }
     kept_ = MmioRead32(dword);
     kept_address_ = dword;
-    have_kept_ = true;
   }
   return static_cast<UINT8>(kept_ >> (lane * kBitsPerByte));
 }

@@ -18,14 +18,18 @@ public:
   // end are not read and come back as erased flash (0xFF).
   UINT8 Read8(UINT32 offset);
   UINT16 Read16(UINT32 offset) { return static_cast<UINT16>(ReadLittleEndian(offset, 2)); }
+  UINT32 Read24(UINT32 offset) { return ReadLittleEndian(offset, 3); }
   UINT32 Read32(UINT32 offset) { return ReadLittleEndian(offset, 4); }
 
-private:
+  // The `bytes` (1 to 4) bytes at `offset` as a little-endian value.
   UINT32 ReadLittleEndian(UINT32 offset, UINT32 bytes);
+
+private:
+  // An address no aligned dword starts at: nothing is kept yet.
+  static constexpr UINTN kNothingKept = 1;
 
   UINTN start_;
   UINT32 length_;
-  UINTN kept_address_ = 0; // aligned address of the dword in kept_, when have_kept_
-  UINT32 kept_ = 0;
-  bool have_kept_ = false;
+  UINTN kept_address_ = kNothingKept; // aligned address of the dword in kept_
+  UINT32 kept_;                       // valid once kept_address_ names a dword
 };

@@ -16,12 +16,10 @@
 #include "uefi/pi_firmware_volume.h"
 
 namespace {
-constexpr UINT64 kScanFirst = 0xFF000000;
-constexpr UINT64 kScanEnd = 0xFFFF0000; // exclusive: the top 64 KiB holds no image volume
-constexpr UINT64 kScanStep = 0x10000;
+constexpr UINT32 kScanFirst = 0xFF000000;
+constexpr UINT32 kScanEnd = 0xFFFF0000; // exclusive: the top 64 KiB holds no image volume
+constexpr UINT32 kScanStep = 0x10000;
 constexpr UINT64 kVolumeSizeLimit = 0x1000000;
-// Bounds are computed in 64 bits so that a volume near the top of memory cannot wrap.
-constexpr UINT64 kAddressSpaceEnd = 0x100000000ull;
 
 // Size fields of FFS headers, in the published byte positions.
 constexpr UINT32 kFileAttributesOffset = 19;
@@ -30,34 +28,29 @@ constexpr UINTN kFileExtendedSizeOffset = 24;
 constexpr UINT32 kSectionTypeOffset = 3;
 constexpr UINT32 kSectionExtendedSizeOffset = 4;
 
+// `size` bytes from `start`. A span never reaches past the top of the 4 GiB space (start + size
+// is at most 2^32), so bounds are kept in 32 bits without wrapping.
 struct Span {
-  UINT64 start;
-  UINT64 end; // exclusive
+  UINTN start;
+  UINT32 size;
 };
 
-constexpr unsigned kBitsPerByte = 8;
-
-UINT32 ReadSize24(FlashReader &header, UINT32 offset) {
-  return header.Read16(offset) | static_cast<UINT32>(header.Read8(offset + 2))
-                                     << (2 * kBitsPerByte);
-}
+UINT32 Smaller(UINT32 a, UINT32 b) { return a < b ? a : b; }
 
 // A volume header's signature and a length below the limit; the length is handed back.
-bool IsVolumeCandidate(UINT64 address, UINT64 *length) {
-  if (MmioRead32(static_cast<UINTN>(address + kFvSignatureOffset)) != EFI_FVH_SIGNATURE) {
+bool IsVolumeCandidate(UINT32 address, UINT32 *length) {
+  if (MmioRead32(address + kFvSignatureOffset) != EFI_FVH_SIGNATURE) {
     return false;
   }
-  *length = MmioRead64(static_cast<UINTN>(address + kFvLengthOffset));
-  return *length < kVolumeSizeLimit;
+  const UINT64 fullLength = MmioRead64(address + kFvLengthOffset);
+  *length = static_cast<UINT32>(fullLength);
+  return fullLength < kVolumeSizeLimit;
 }
 
-Span VolumeSpan(UINT64 volume, UINT64 length) {
-  const UINT64 end = volume + length;
-  return {volume, end < kAddressSpaceEnd ? end : kAddressSpaceEnd};
-}
-
-bool Contains(const Span &span, UINT64 address, UINT64 size) {
-  return address >= span.start && address <= span.end && size <= span.end - address;
+// `size` bytes from `address` lie within `span`.
+bool Contains(const Span &span, UINTN address, UINT32 size) {
+  return address >= span.start && address - span.start <= span.size &&
+         size <= span.size - (address - span.start);
 }
 
 bool NameMatches(UINTN file, const EFI_GUID *fileGuid) {
@@ -71,59 +64,66 @@ bool NameMatches(UINTN file, const EFI_GUID *fileGuid) {
   return true;
 }
 
-// The bytes of the file at `file`, within its volume; empty when the header does not fit.
-Span FileSpan(const Span &volume, UINTN file) {
+// The data of the file at `file` (the bytes after its header), cut at the end of its volume;
+// empty when the header does not fit in the volume or the file's size is less than its header.
+Span FileData(const Span &volume, UINTN file) {
   if (!Contains(volume, file, sizeof(EFI_FFS_FILE_HEADER))) {
     return {0, 0};
   }
+  // Bytes from the file's start to the volume's end.
+  const UINT32 room = volume.size - static_cast<UINT32>(file - volume.start);
   FlashReader fields(file, sizeof(EFI_FFS_FILE_HEADER));
   const UINT8 attributes = fields.Read8(kFileAttributesOffset);
-  UINT64 size = ReadSize24(fields, kFileSizeOffset);
-  UINT64 header = sizeof(EFI_FFS_FILE_HEADER);
+  UINT32 size = fields.Read24(kFileSizeOffset);
+  UINT32 header = sizeof(EFI_FFS_FILE_HEADER);
   if ((attributes & FFS_ATTRIB_LARGE_FILE) != 0) {
-    if (!Contains(volume, file, sizeof(EFI_FFS_FILE_HEADER2))) {
+    header = sizeof(EFI_FFS_FILE_HEADER2);
+    if (room < header) {
       return {0, 0};
     }
-    size = MmioRead64(file + kFileExtendedSizeOffset);
-    header = sizeof(EFI_FFS_FILE_HEADER2);
+    // A 64-bit size past the volume's end is cut to it; the cut size still covers the header.
+    const UINT64 extended = MmioRead64(file + kFileExtendedSizeOffset);
+    size = extended < room ? static_cast<UINT32>(extended) : room;
   }
   if (size < header) {
     return {0, 0};
   }
-  const UINT64 end = size <= volume.end - file ? file + size : volume.end;
-  return {file + header, end};
+  return {file + header, Smaller(size, room) - header};
 }
 
 // Length of the raw section whose data starts at `data`, read from the section header before it
-// and bounded by the file that holds it; 0 when no raw section header precedes the data.
+// and bounded by the file data that holds it; 0 when no raw section header precedes the data.
 UINT32 RawSectionLength(const Span &fileData, UINTN data) {
-  const UINT64 at = data;
-  if (at < fileData.start + sizeof(EFI_COMMON_SECTION_HEADER) || at > fileData.end) {
+  if (data < fileData.start) {
     return 0;
   }
-  UINT64 sectionStart = at - sizeof(EFI_COMMON_SECTION_HEADER);
-  FlashReader common(static_cast<UINTN>(sectionStart), sizeof(EFI_COMMON_SECTION_HEADER));
-  UINT64 size = ReadSize24(common, 0);
+  const UINTN offset = data - fileData.start;
+  UINT32 header = sizeof(EFI_COMMON_SECTION_HEADER);
+  if (offset < header || offset > fileData.size) {
+    return 0;
+  }
+  FlashReader common(data - header, header);
+  UINT32 size = common.Read24(0);
   UINT8 type = common.Read8(kSectionTypeOffset);
   if (size == kFfsSize24Max || type != EFI_SECTION_RAW) {
     // Perhaps the large form, whose 32-bit size sits between the common header and the data.
-    if (at < fileData.start + sizeof(EFI_COMMON_SECTION_HEADER2)) {
+    header = sizeof(EFI_COMMON_SECTION_HEADER2);
+    if (offset < header) {
       return 0;
     }
-    sectionStart = at - sizeof(EFI_COMMON_SECTION_HEADER2);
-    FlashReader large(static_cast<UINTN>(sectionStart), sizeof(EFI_COMMON_SECTION_HEADER2));
+    FlashReader large(data - header, header);
     type = large.Read8(kSectionTypeOffset);
-    if (ReadSize24(large, 0) != kFfsSize24Max || type != EFI_SECTION_RAW) {
+    if (large.Read24(0) != kFfsSize24Max || type != EFI_SECTION_RAW) {
       return 0;
     }
     size = large.Read32(kSectionExtendedSizeOffset);
   }
-  const UINT64 header = at - sectionStart;
   if (size < header) {
     return 0;
   }
-  const UINT64 end = size <= fileData.end - sectionStart ? sectionStart + size : fileData.end;
-  return static_cast<UINT32>(end - at);
+  // Bytes from the section's start to the end of the file data.
+  const UINT32 room = fileData.size - static_cast<UINT32>(offset - header);
+  return Smaller(size, room) - header;
 }
 
 void DrawFoundFile(const EFI_PEI_SERVICES **peiServices, const Span &volume,
@@ -135,7 +135,7 @@ void DrawFoundFile(const EFI_PEI_SERVICES **peiServices, const Span &volume,
   }
   const UINTN fileAddress = reinterpret_cast<UINTN>(file);
   const UINT32 length =
-      RawSectionLength(FileSpan(volume, fileAddress), reinterpret_cast<UINTN>(data));
+      RawSectionLength(FileData(volume, fileAddress), reinterpret_cast<UINTN>(data));
   UINT32 width = 0;
   UINT32 height = 0;
   DrawBitmap(reinterpret_cast<UINTN>(data), length, kBmpSizeLimit, kFrameBufferBase, leftMargin,
@@ -146,12 +146,13 @@ void DrawFoundFile(const EFI_PEI_SERVICES **peiServices, const Span &volume,
 BOOT_PHASE EFI_STATUS DrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
                                     uint32_t *bottomMargin, uint32_t *leftMargin,
                                     uint32_t highPalette) {
-  for (UINT64 address = kScanFirst; address < kScanEnd; address += kScanStep) {
-    UINT64 length = 0;
+  for (UINT32 address = kScanFirst; address < kScanEnd; address += kScanStep) {
+    UINT32 length = 0;
     if (!IsVolumeCandidate(address, &length)) {
       continue;
     }
-    const Span volume = VolumeSpan(address, length);
+    // A volume that claims more than is left below 4 GiB ends there.
+    const Span volume = {address, Smaller(length, 0u - address)};
     EFI_PEI_FV_HANDLE volumeHandle =
         reinterpret_cast<EFI_PEI_FV_HANDLE>(static_cast<UINTN>(address));
     EFI_PEI_FILE_HANDLE file = nullptr;

@@ -10,5 +10,9 @@ uint8_t ConvertColourComponent(uint8_t value);
 
 void WritePaletteEntry(uint8_t index, uint8_t red, uint8_t green, uint8_t blue);
 
+// Loads entry `index` from a BMP colour-table entry: `bgr` holds blue, green and red in file
+// order, each converted with ConvertColourComponent.
+void WriteBmpPaletteEntry(uint8_t index, const uint8_t bgr[3]);
+
 // Entries 250 (trough), 251 (bar) and 255 hold fixed colours whatever an image loaded there.
 void WriteFixedPaletteEntries();

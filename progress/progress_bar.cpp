@@ -12,10 +12,8 @@ UINT32 ProgressBarWidth(UINT16 percent) {
 }
 
 namespace {
+// A width of 0 stores nothing.
 void FillProgressRows(uintptr_t frameBuffer, UINT32 width, UINT8 index) {
-  if (width == 0) {
-    return;
-  }
   for (UINT32 row = kProgressTopRow; row < kProgressTopRow + kProgressRows; ++row) {
     MmioFill8Wide(frameBuffer + row * kScreenPitch, width, index);
   }

@@ -1,5 +1,6 @@
 // DrawImageFile's search: which volumes are examined, which file wins, and what happens when the
 // file, its section or its bytes are missing.
+#include "image/bmp_format.h"
 #include "tests/image/image_support.h"
 #include "uefi/pi_firmware_volume.h"
 
@@ -143,6 +144,94 @@ TEST(VolumeLookup, TheReportDescribesEachCall) {
   EXPECT_GT(calls[0].cost_us, 0.0);
   EXPECT_FALSE(calls[1].lookup.found);
   EXPECT_EQ(calls[1].mmio_writes, 0u);
+}
+
+// FFS services that hand back one fixed file and section, standing in for a PEI core that
+// accepts a volume the simulator's core refuses (one whose length runs past 4 GiB).
+struct FixedFfs {
+  static inline EFI_PEI_FILE_HANDLE file = nullptr;
+  static inline VOID *data = nullptr;
+
+  static EFI_STATUS EFIAPI NextFile(const EFI_PEI_SERVICES **, EFI_FV_FILETYPE,
+                                    const EFI_PEI_FV_HANDLE, EFI_PEI_FILE_HANDLE *handle) {
+    if (*handle != nullptr) {
+      return EFI_NOT_FOUND;
+    }
+    *handle = file;
+    return EFI_SUCCESS;
+  }
+  static EFI_STATUS EFIAPI SectionData(const EFI_PEI_SERVICES **, EFI_SECTION_TYPE,
+                                       EFI_PEI_FILE_HANDLE, VOID **section) {
+    *section = data;
+    return EFI_SUCCESS;
+  }
+};
+
+// A volume at 0xFFFE0000 whose length (below the 16 MiB limit) runs past 4 GiB, holding one file
+// with a BMP, served by FixedFfs. Its bounds must end at 4 GiB.
+class TopVolume {
+public:
+  static constexpr uint64_t kBase = 0xFFFE0000;
+
+  TopVolume() : v_(Volume({File(Guid(1), Marked(9))}, 0x10000)) {
+    Put(kFvLengthOffset, 0xFFFF00, 8);
+    uint16_t headerLength = 0;
+    std::memcpy(&headerLength, &v_[kFvHeaderLengthOffset], sizeof headerLength);
+    file_ = headerLength;
+    data_ = file_ + sizeof(EFI_FFS_FILE_HEADER) + sizeof(EFI_COMMON_SECTION_HEADER);
+  }
+
+  // Little-endian `value` of `bytes` bytes at volume offset `at`.
+  void Put(size_t at, uint64_t value, unsigned bytes) {
+    for (unsigned i = 0; i < bytes; ++i) {
+      v_[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+  }
+  size_t FileOffset() const { return file_; }
+  size_t DataOffset() const { return data_; }
+  uint8_t At(size_t at) const { return v_[at]; }
+
+  void Draw(ImageBoard &b, uint32_t *bottom, uint32_t *left) {
+    b.Place(kBase, v_);
+    FixedFfs::file = reinterpret_cast<EFI_PEI_FILE_HANDLE>(kBase + file_);
+    FixedFfs::data = reinterpret_cast<VOID *>(kBase + data_);
+    EFI_PEI_SERVICES table = **b.board.core.Services();
+    table.FfsFindNextFile = FixedFfs::NextFile;
+    table.FfsFindSectionData = FixedFfs::SectionData;
+    const EFI_PEI_SERVICES *services = &table;
+    const EFI_GUID wanted = Guid(1);
+    EXPECT_EQ(DrawImageFile(&services, &wanted, bottom, left, 0), EFI_SUCCESS);
+  }
+
+private:
+  std::vector<uint8_t> v_;
+  size_t file_ = 0, data_ = 0;
+};
+
+TEST(VolumeLookup, AVolumeRunningPastFourGigabytesEndsThere) {
+  {
+    // The file lies well inside the volume's bounds and is drawn.
+    ImageBoard b;
+    TopVolume top;
+    ASSERT_EQ(top.At(top.DataOffset()), 'B'); // the raw section's data: the BMP file
+    uint32_t bottom = 10, left = 10;
+    top.Draw(b, &bottom, &left);
+    EXPECT_EQ(b.Px(10, 589), 9);
+    EXPECT_EQ(b.Px(13, 588), 9);
+  }
+  // File and section sizes that claim 16 MiB, and a BMP whose 800 x 600 pixel rows would run past
+  // 4 GiB: the section ends at 4 GiB, so the rows are missing and nothing is drawn or loaded.
+  ImageBoard b;
+  TopVolume top;
+  top.Put(top.FileOffset() + 20, 0xFFFFFF, 3);
+  top.Put(top.DataOffset() - sizeof(EFI_COMMON_SECTION_HEADER), 0xFFFFFE, 3);
+  top.Put(top.DataOffset() + kBmpWidthOffset, 800, 4);
+  top.Put(top.DataOffset() + kBmpHeightOffset, 600, 4);
+  uint32_t bottom = 0, left = 0;
+  top.Draw(b, &bottom, &left);
+  EXPECT_EQ(b.Touched(), 0u);
+  EXPECT_EQ(b.DacEntryWrites(), 0u);
+  EXPECT_EQ(bottom, 0u);
 }
 
 } // namespace
