@@ -16,6 +16,14 @@ constexpr uint32_t kDramBringUpAttempts = 10;
 constexpr uint32_t kStrapRelatchStallUs = 100; // between clearing and setting the PLL strap
 constexpr uint32_t kMemoryPllStallUs = 3000;   // memory PLL lock time
 
+// The second and third watchdogs off, the start-up pin and clock settings.
+constexpr ChipWrite kControllerSetup[] = {
+    {WDT2C, kWdtDisabled},
+    {WDT4C, kWdtDisabled},
+    {SCU90, kScu90Startup},
+    {SCU94, kScu94Startup},
+};
+
 ScuStraps ReadStraps(uint32_t mmio) { return ReadRegister<ScuStraps>(ChipRegister32{SCU70, mmio}); }
 
 // One attempt: reset, the common sequence, the sequence of the strapped DRAM type, verification.
@@ -60,10 +68,7 @@ void ResetMemoryController(const GraphicsDeviceState *state, const EFI_PEI_SERVI
 BOOT_PHASE EFI_STATUS InitControllerDram(const GraphicsDeviceState *state,
                                          const EFI_PEI_SERVICES **peiServices) {
   const uint32_t mmio = state->MmioBase;
-  AstWrite32(WDT2C, mmio, kWdtDisabled);
-  AstWrite32(WDT4C, mmio, kWdtDisabled);
-  AstWrite32(SCU90, mmio, kScu90Startup);
-  AstWrite32(SCU94, mmio, kScu94Startup);
+  AstWriteSequence(mmio, kControllerSetup);
   if (ReadStraps(mmio).MemoryPllAlternate() != 0) { // re-latch the PLL strap
     AstWrite32(SCU7C, mmio, ScuStraps().SetMemoryPllAlternate(1).Raw());
     ChipStall(peiServices, kStrapRelatchStallUs);

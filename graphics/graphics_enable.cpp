@@ -50,8 +50,8 @@ void ReadDeviceResources(GraphicsDeviceState *state) {
 
 } // namespace
 
-BOOT_PHASE EFI_STATUS EnableGraphicsController(GraphicsDeviceState *state,
-                                               const EFI_PEI_SERVICES **peiServices) {
+BOOT_PHASE_WITH_ARGUMENTS EFI_STATUS
+EnableGraphicsController(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices) {
   state->NextMmio = kMmioCursorStart;
   state->NextIo = kIoCursorStart;
   EFI_STATUS status = FindGraphicsBridge(state, peiServices, kRootBus);

@@ -143,9 +143,9 @@ void DrawFoundFile(const EFI_PEI_SERVICES **peiServices, const Span &volume,
 }
 } // namespace
 
-BOOT_PHASE EFI_STATUS DrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
-                                    uint32_t *bottomMargin, uint32_t *leftMargin,
-                                    uint32_t highPalette) {
+BOOT_PHASE_WITH_ARGUMENTS EFI_STATUS DrawImageFile(const EFI_PEI_SERVICES **peiServices,
+                                                   const EFI_GUID *fileGuid, uint32_t *bottomMargin,
+                                                   uint32_t *leftMargin, uint32_t highPalette) {
   for (UINT32 address = kScanFirst; address < kScanEnd; address += kScanStep) {
     UINT32 length = 0;
     if (!IsVolumeCandidate(address, &length)) {
