@@ -22,10 +22,7 @@ test::CliRun Fvpack(const std::string &args) { return test::RunTool(FVPACK_PATH,
 
 class ArtworkTools : public ::testing::Test {
 protected:
-  void SetUp() override {
-    dir = test::FreshDir(std::string("artwork_tools_") +
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
+  void SetUp() override { dir = test::FreshTestDir("artwork_tools"); }
   void TearDown() override { fs::remove_all(dir); }
   void Bmp(const fs::path &file, const test::BmpSpec &spec) {
     const std::vector<uint8_t> bytes = test::MakeBmp(spec);

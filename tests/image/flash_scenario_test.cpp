@@ -5,16 +5,14 @@
 
 #include "sim/pei/flash_scenario.h"
 #include "tests/image/image_support.h"
+#include "tests/sim/cli_run.h"
 
 namespace {
 
 class FlashScenario : public ::testing::Test {
 protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("flash_scenario_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
+    dir = test::FreshTestDir("flash_scenario");
     const std::vector<uint8_t> bmp = test::MakeBmp(test::Solid(4, 2));
     Write("a.bmp", bmp);
     Write("m.json",

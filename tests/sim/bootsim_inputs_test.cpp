@@ -19,10 +19,7 @@ test::CliRun Bootsim(const std::string &args) { return test::RunTool(BOOTSIM_PAT
 
 class BootsimInputs : public ::testing::Test {
 protected:
-  void SetUp() override {
-    dir = test::FreshDir(std::string("bootsim_inputs_") +
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
+  void SetUp() override { dir = test::FreshTestDir("bootsim_inputs"); }
   void TearDown() override { fs::remove_all(dir); }
   // Writes a scenario and boots it; `extra` goes before the options.
   test::CliRun Boot(const std::string &scenario, const std::string &extra = "") {

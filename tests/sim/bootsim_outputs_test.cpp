@@ -17,8 +17,7 @@ test::CliRun Bootsim(const std::string &args) { return test::RunTool(BOOTSIM_PAT
 class BootsimOutputs : public ::testing::Test {
 protected:
   void SetUp() override {
-    dir = test::FreshDir(std::string("bootsim_outputs_") +
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = test::FreshTestDir("bootsim_outputs");
     out = dir / "out";
     fs::create_directories(out);
     std::ofstream(dir / "s.json") << R"({"events": ["ProgressStart", "ScreenA"]})";

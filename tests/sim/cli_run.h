@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +42,11 @@ inline std::filesystem::path FreshDir(const std::string &name) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+// An empty directory of the running test's own: `prefix`, the test's name and the process.
+inline std::filesystem::path FreshTestDir(const std::string &prefix) {
+  return FreshDir(prefix + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 // Paths no tool may read as a file: a directory, a FIFO nobody writes (reading would wait
