@@ -2,7 +2,7 @@
 
 #include "access/mmio.h"
 #include "graphics/chip_regs.h"
-#include "include/out_of_line.h"
+#include "include/inlining.h"
 
 namespace {
 // Points the aperture at the 64 KiB page of `address` and returns where `address` appears.

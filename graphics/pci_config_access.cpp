@@ -3,6 +3,7 @@
 #include "access/cpu.h"
 #include "access/mmio.h"
 #include "access/pci_config.h"
+#include "include/inlining.h"
 #include "uefi/pi_pei.h"
 #include "uefi/ppi/pcd.h"
 
@@ -14,7 +15,8 @@ bool UsesPorts(uint16_t reg) { return reg < kFirstEcamOnlyRegister; }
 
 // The ECAM address of a register; false when the PCD service cannot be reached. These accessors
 // take no services argument; the PEI core keeps its services pointer below the IDT base.
-bool EcamAddress(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function, uintptr_t *address) {
+OUT_OF_LINE bool EcamAddress(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function,
+                             uintptr_t *address) {
   const EFI_PEI_SERVICES **peiServices =
       reinterpret_cast<const EFI_PEI_SERVICES **>(AsmReadPeiServicesPointer());
   if (peiServices == nullptr) {
@@ -60,26 +62,29 @@ void Write(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function, Value va
 }
 } // namespace
 
-uint8_t PciRead8(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function) {
+AT_CALL_SITE uint8_t PciRead8(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function) {
   return Read<uint8_t>(reg, bus, device, function, PciPortRead8, MmioRead8);
 }
 
-uint16_t PciRead16(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function) {
+AT_CALL_SITE uint16_t PciRead16(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function) {
   return Read<uint16_t>(reg, bus, device, function, PciPortRead16, MmioRead16);
 }
 
-uint32_t PciRead32(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function) {
+AT_CALL_SITE uint32_t PciRead32(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function) {
   return Read<uint32_t>(reg, bus, device, function, PciPortRead32, MmioRead32);
 }
 
-void PciWrite8(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function, uint8_t value) {
+AT_CALL_SITE void PciWrite8(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function,
+                            uint8_t value) {
   Write(reg, bus, device, function, value, PciPortWrite8, MmioWrite8, MmioRead8);
 }
 
-void PciWrite16(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function, uint16_t value) {
+AT_CALL_SITE void PciWrite16(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function,
+                             uint16_t value) {
   Write(reg, bus, device, function, value, PciPortWrite16, MmioWrite16, MmioRead16);
 }
 
-void PciWrite32(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function, uint32_t value) {
+AT_CALL_SITE void PciWrite32(uint16_t reg, uint8_t bus, uint8_t device, uint8_t function,
+                             uint32_t value) {
   Write(reg, bus, device, function, value, PciPortWrite32, MmioWrite32, MmioRead32);
 }

@@ -2,6 +2,8 @@
 // mechanism (0xCF8/0xCFC); registers from 0x100 up through ECAM, whose base is the platform's
 // PCI Express configuration base PCD, fetched afresh for every such access. Arguments: register,
 // bus, device, function and, for writes, the value. Device and function are not masked.
+// The firmware image inlines each accessor into its caller, so that for a constant register the
+// mechanism is chosen when the image is built.
 #pragma once
 
 #include <stdint.h>
