@@ -4,7 +4,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "sim/devices/memory/flash.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/pei/pei_boot.h"
 #include "sim/pei/pei_report.h"
@@ -36,23 +35,6 @@ BootRecord Boot(sim::PeiBoard &board, const std::function<EFI_STATUS()> &load) {
   return {sim::PeiReport(board, result), Png(board), std::move(log.accesses), std::nullopt};
 }
 } // namespace
-
-std::string Describe(const Access &a) {
-  char text[96];
-  std::snprintf(text, sizeof text, "%s %s 0x%llX width %u value 0x%llX",
-                a.kind == 'i' ? "io" : "mmio", a.op == 'r' ? "read" : "write",
-                static_cast<unsigned long long>(a.address), a.width,
-                static_cast<unsigned long long>(a.value));
-  return text;
-}
-
-void AccessLog::Record(double, std::string_view kind, std::string_view op, uint64_t addr,
-                       unsigned width, uint64_t value, std::string_view) {
-  if (kind == "service" || (kind == "mmio" && addr >= sim::FlashDevice::kBase)) {
-    return;
-  }
-  accesses.push_back({kind == "io" ? 'i' : 'm', op[0], addr, width, value});
-}
 
 std::vector<uint8_t> ImageBytes() { return sim::emu::ReadImageFile(BOOT_PROGRESS_PEI_IMAGE); }
 std::filesystem::path ImageMap() { return BOOT_PROGRESS_PEI_IMAGE ".map"; }

@@ -7,36 +7,17 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "sim/core/trace.h"
 #include "sim/emu/pei_image.h"
+#include "tests/sim/access_log.h"
 
 namespace emutest {
 
-struct Access {
-  char kind; // 'i' I/O, 'm' memory
-  char op;   // 'r', 'w'
-  uint64_t address;
-  unsigned width;
-  uint64_t value;
-  bool operator==(const Access &) const = default;
-};
-std::string Describe(const Access &a);
-
-// Keeps the device accesses of a run in memory.
-class AccessLog final : public sim::Trace {
-public:
-  AccessLog() : sim::Trace(sink_) {}
-  void Record(double, std::string_view kind, std::string_view op, uint64_t addr, unsigned width,
-              uint64_t value, std::string_view device) override;
-  std::vector<Access> accesses;
-
-private:
-  std::ostringstream sink_;
-};
+using test::Access;
+using test::AccessLog;
+using test::Describe;
 
 struct BootRecord {
   nlohmann::json report;

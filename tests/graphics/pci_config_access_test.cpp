@@ -3,47 +3,19 @@
 // address, byte lane and access width each mechanism asks for.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "graphics/pci_config_access.h"
 #include "tests/graphics/display_board.h"
+#include "tests/sim/access_log.h"
 
 namespace {
 
+using test::Access;
+using test::AccessLog;
 using test::DisplayBoard;
-
-struct Access {
-  std::string kind; // "io" or "mmio"
-  bool write;
-  uint64_t addr;
-  unsigned width;
-  uint64_t value;
-  bool operator==(const Access &) const = default;
-};
-
-std::ostream &operator<<(std::ostream &out, const Access &a) {
-  return out << a.kind << (a.write ? " w " : " r ") << std::hex << a.addr << "/" << a.width << " = "
-             << a.value;
-}
-
-// Port and memory accesses as they reach the bus; service calls are left out.
-class AccessLog : public sim::Trace {
-public:
-  AccessLog() : sim::Trace(unused_) {}
-  void Record(double, std::string_view kind, std::string_view op, uint64_t addr, unsigned width,
-              uint64_t value, std::string_view) override {
-    if (kind == "io" || kind == "mmio") {
-      accesses.push_back({std::string(kind), op == "w", addr, width, value});
-    }
-  }
-  std::vector<Access> accesses;
-
-private:
-  std::ostringstream unused_;
-};
 
 class PciConfigAccess : public ::testing::Test {
 protected:
@@ -62,24 +34,24 @@ constexpr uint64_t kRootPortEcam = 0x80000000u + (28u << 15) + (2u << 12);
 
 TEST_F(PciConfigAccess, RegistersBelow0x100GoThroughThePortsAtTheirByteLane) {
   PciWrite8(0x1A, 0, 28, 2, 0x02);
-  EXPECT_EQ(Take(), (std::vector<Access>{{"io", true, 0xCF8, 4, 0x8000E218},
-                                         {"io", true, 0xCFE, 1, 0x02}}));
+  EXPECT_EQ(Take(),
+            (std::vector<Access>{{'i', 'w', 0xCF8, 4, 0x8000E218}, {'i', 'w', 0xCFE, 1, 0x02}}));
   EXPECT_EQ(b.Config(0, 28, 2, 0x1A, 1), 0x02u);
 
   PciWrite16(0x3E, 0, 28, 2, 0x0008); // bridge control: lane 2 of dword 0x3C
   PciWrite16(0x20, 0, 28, 2, 0xA000);
-  EXPECT_EQ(Take(), (std::vector<Access>{{"io", true, 0xCF8, 4, 0x8000E23C},
-                                         {"io", true, 0xCFE, 2, 0x0008},
-                                         {"io", true, 0xCF8, 4, 0x8000E220},
-                                         {"io", true, 0xCFC, 2, 0xA000}}));
+  EXPECT_EQ(Take(), (std::vector<Access>{{'i', 'w', 0xCF8, 4, 0x8000E23C},
+                                         {'i', 'w', 0xCFE, 2, 0x0008},
+                                         {'i', 'w', 0xCF8, 4, 0x8000E220},
+                                         {'i', 'w', 0xCFC, 2, 0xA000}}));
   EXPECT_EQ(b.Config(0, 28, 2, 0x3E, 2), 0x0008u);
 
   EXPECT_EQ(PciRead16(0x20, 0, 28, 2), 0xA000u);
   (void)PciRead8(0xFF, 0, 28, 2); // the last register the ports reach
   const std::vector<Access> reads = Take();
   ASSERT_EQ(reads.size(), 4u);
-  EXPECT_EQ(reads[2], (Access{"io", true, 0xCF8, 4, 0x8000E2FC}));
-  EXPECT_EQ(reads[3].addr, 0xCFFu);
+  EXPECT_EQ(reads[2], (Access{'i', 'w', 0xCF8, 4, 0x8000E2FC}));
+  EXPECT_EQ(reads[3].address, 0xCFFu);
   EXPECT_EQ(reads[3].width, 1u);
 }
 
@@ -87,17 +59,17 @@ TEST_F(PciConfigAccess, From0x100OnTheMemoryMappedSpaceIsUsedAndAWriteIsReadBack
   (void)PciRead32(0x100, 0, 28, 2);
   std::vector<Access> got = Take();
   ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].kind, "mmio");
-  EXPECT_FALSE(got[0].write);
-  EXPECT_EQ(got[0].addr, kRootPortEcam + 0x100);
+  EXPECT_EQ(got[0].kind, 'm');
+  EXPECT_EQ(got[0].op, 'r');
+  EXPECT_EQ(got[0].address, kRootPortEcam + 0x100);
   EXPECT_EQ(got[0].width, 4u);
 
   PciWrite16(0x10C, 0, 28, 2, 0x9000);
   got = Take();
   ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[0], (Access{"mmio", true, kRootPortEcam + 0x10C, 2, 0x9000}));
-  EXPECT_FALSE(got[1].write);
-  EXPECT_EQ(got[1].addr, kRootPortEcam + 0x10C);
+  EXPECT_EQ(got[0], (Access{'m', 'w', kRootPortEcam + 0x10C, 2, 0x9000}));
+  EXPECT_EQ(got[1].op, 'r');
+  EXPECT_EQ(got[1].address, kRootPortEcam + 0x10C);
   EXPECT_EQ(got[1].width, 2u);
 }
 
@@ -110,7 +82,7 @@ TEST_F(PciConfigAccessOtherPcdBase, TheMemoryMappedBaseIsTheOneThePcdPublishes) 
   (void)PciRead8(0x100, 0, 28, 2);
   const std::vector<Access> got = Take();
   ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].addr, 0xC0000000u + (28u << 15) + (2u << 12) + 0x100);
+  EXPECT_EQ(got[0].address, 0xC0000000u + (28u << 15) + (2u << 12) + 0x100);
   EXPECT_EQ(got[0].width, 1u);
 }
 
