@@ -1,5 +1,7 @@
-// PCI configuration access shared by both modules: the legacy configuration mechanism (address
-// port 0xCF8, data ports 0xCFC-0xCFF) and the memory-mapped (ECAM) address of a register.
+// PCI configuration access for both modules: the legacy configuration mechanism (address port
+// 0xCF8, data ports 0xCFC-0xCFF), the memory-mapped (ECAM) address of a register, and accessors
+// that take either. Every function takes bus, device, function, register and, for writes, the
+// value, in that order.
 #pragma once
 
 #include <stdint.h>
@@ -29,3 +31,17 @@ uint32_t PciPortRead32(uint8_t bus, uint8_t device, uint8_t function, uint16_t r
 void PciPortWrite8(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg, uint8_t value);
 void PciPortWrite16(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg, uint16_t value);
 void PciPortWrite32(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg, uint32_t value);
+
+// Registers below 0x100 through the port mechanism; registers from 0x100 up through ECAM, whose
+// base is the platform's PCI Express configuration base PCD, fetched afresh for every such access
+// through the PEI services the core keeps below the IDT base. Device and function are not masked.
+// The firmware image inlines each accessor into its caller, so that for a constant register the
+// mechanism is chosen when the image is built.
+uint8_t PciRead8(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg);
+uint16_t PciRead16(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg);
+uint32_t PciRead32(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg);
+// An ECAM write is followed by a read of the same address, so it has reached the function before
+// the next access.
+void PciWrite8(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg, uint8_t value);
+void PciWrite16(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg, uint16_t value);
+void PciWrite32(uint8_t bus, uint8_t device, uint8_t function, uint16_t reg, uint32_t value);

@@ -14,7 +14,7 @@ set(FW_COMMON_FLAGS
 # MAX_SIZE: the most the image may take on disk; a larger one fails the build.
 # WHOLE: objects are LLVM bitcode and lld-link optimises the image as a whole (-Oz), inlining
 # one-call helpers and the access layer across files. Functions that a run of the image observes
-# by name keep their own body (include/boot_phase.h). An image whose run reads module globals by
+# by name keep their own body (modules/boot_progress_pei/platform/boot_phase.h). An image whose run reads module globals by
 # their linker-map names stays without it: whole-image optimisation folds such globals away.
 # XIP: the image executes in place from flash, so its sections sit in the file at their RVAs
 # (file alignment equal to section alignment) and a volume build only rebases it.

@@ -1,6 +1,6 @@
 #include "sim/pei/enable_calls.h"
 
-#include "graphics/graphics_enable.h"
+#include "modules/boot_progress_pei/graphics/graphics_enable.h"
 #include "sim/core/phase_log.h"
 
 namespace sim {

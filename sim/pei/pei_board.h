@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "include/screen.h"
+#include "modules/boot_progress_pei/graphics/screen.h"
 #include "sim/core/machine.h"
 #include "sim/core/phase_log.h"
 #include "sim/core/scenario.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "progress/callbacks.h"
+#include "modules/boot_progress_pei/progress/callbacks.h"
 
 namespace sim {
 

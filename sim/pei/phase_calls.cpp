@@ -3,18 +3,18 @@
 // so a call reaches the wrapper here, which opens the phase and calls the real function.
 // DrawImageFile and EnableGraphicsController are timed by the wrappers that log them
 // (sim/screen/image_calls.cpp, sim/pei/enable_calls.cpp).
-#include "graphics/bridge_discovery.h"
-#include "graphics/chip_startup.h"
-#include "graphics/dram_cache.h"
-#include "graphics/dram_controller.h"
-#include "graphics/dram_sequences.h"
-#include "graphics/dram_size.h"
-#include "graphics/dram_training.h"
-#include "graphics/host_window.h"
-#include "graphics/mode_programming.h"
-#include "progress/bmc_address.h"
-#include "progress/callbacks.h"
-#include "progress/progress_bar.h"
+#include "modules/boot_progress_pei/graphics/bridge_discovery.h"
+#include "modules/boot_progress_pei/graphics/chip_startup.h"
+#include "modules/boot_progress_pei/graphics/dram_cache.h"
+#include "modules/boot_progress_pei/graphics/dram_controller.h"
+#include "modules/boot_progress_pei/graphics/dram_sequences.h"
+#include "modules/boot_progress_pei/graphics/dram_size.h"
+#include "modules/boot_progress_pei/graphics/dram_training.h"
+#include "modules/boot_progress_pei/graphics/host_window.h"
+#include "modules/boot_progress_pei/graphics/mode_programming.h"
+#include "modules/boot_progress_pei/progress/bmc_address.h"
+#include "modules/boot_progress_pei/progress/callbacks.h"
+#include "modules/boot_progress_pei/progress/progress_bar.h"
 #include "sim/core/phase_log.h"
 
 #define BPP_PHASE_WRAP(Name, Symbol, Ret, Params, Args)                                            \

@@ -31,8 +31,8 @@ std::string Format(const char *fmt, unsigned long a, unsigned long b = 0, unsign
 
 // The palette entries other screen elements rely on. Entry 0 is the colour of the whole screen
 // the module clears before drawing; 250, 251 and 255 are rewritten after every image with fixed
-// colours, which image/palette_dac.cpp writes to the DAC as they stand (the DAC keeps their low
-// six bits).
+// colours, which modules/boot_progress_pei/image/palette_dac.cpp writes to the DAC as they stand
+// (the DAC keeps their low six bits).
 constexpr uint32_t kBackgroundEntry = 0;
 constexpr uint8_t kDacBits = 0x3F;
 struct FixedEntry {

@@ -1,6 +1,6 @@
 #include "sim/screen/image_calls.h"
 
-#include "image/image_draw.h"
+#include "modules/boot_progress_pei/image/image_draw.h"
 #include "sim/core/phase_log.h"
 #include "sim/screen/image_roles.h"
 

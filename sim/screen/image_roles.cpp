@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "progress/progress_guids.h"
-#include "progress/screen_layout.h"
+#include "modules/boot_progress_pei/progress/progress_guids.h"
+#include "modules/boot_progress_pei/progress/screen_layout.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim {

@@ -81,9 +81,9 @@ std::string FirstDifference(const BootRecord &host, const BootRecord &image) {
 
 } // namespace emutest
 
-#include "dimmreport/driver_entry.h"
-#include "dimmreport/driver_state.h"
-#include "dimmreport/processor_topology.h"
+#include "modules/dimm_report_smm/driver_entry.h"
+#include "modules/dimm_report_smm/driver_state.h"
+#include "modules/dimm_report_smm/processor_topology.h"
 #include "sim/emu/smm_image.h"
 #include "sim/smm/smm_report.h"
 

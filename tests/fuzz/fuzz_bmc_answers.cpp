@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "progress/bmc_lan.h"
+#include "modules/boot_progress_pei/progress/bmc_lan.h"
 #include "sim/core/bus.h"
 #include "sim/devices/bmc/bmc.h"
 #include "sim/pei/ipmi_transport.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/bmp_draw.h"
+#include "modules/boot_progress_pei/image/bmp_draw.h"
 #include "tests/fuzz/fuzz_access.h"
 #include "tests/image/reference/reference_draw.h"
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/text_format.h"
+#include "modules/boot_progress_pei/platform/text_format.h"
 
 namespace {
 constexpr size_t kMaxSlots = 16;

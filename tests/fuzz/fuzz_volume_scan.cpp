@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/image_draw.h"
+#include "modules/boot_progress_pei/image/image_draw.h"
 #include "sim/pi/ffs_walk.h"
 #include "tests/fuzz/fuzz_access.h"
 

@@ -6,7 +6,7 @@
 
 #include "access/mmio.h"
 #include "access/port_io.h"
-#include "graphics/bridge_discovery.h"
+#include "modules/boot_progress_pei/graphics/bridge_discovery.h"
 #include "tests/graphics/display_board.h"
 
 namespace {

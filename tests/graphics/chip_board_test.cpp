@@ -165,10 +165,10 @@ const std::map<std::string, Outcome> kExampleBoards = {
     {"hang-cache-never-ready", {EFI_TIMEOUT, "nobody", 1.25, 1.32}},
     {"hang-never-started", {EFI_TIMEOUT, "module", 5.0, 5.04}},
     // The platform's example boards: a default cold chip, other strap, BMC or PCH settings.
-    {"strap_high", {EFI_SUCCESS, "module", 0.003, 0.05}},
-    {"channel8_fallback", {EFI_SUCCESS, "module", 0.003, 0.05}},
-    {"no_transport", {EFI_SUCCESS, "module", 0.003, 0.05}},
-    {"locked_pad", {EFI_SUCCESS, "module", 0.003, 0.05}},
+    {"strap-high", {EFI_SUCCESS, "module", 0.003, 0.05}},
+    {"channel8-fallback", {EFI_SUCCESS, "module", 0.003, 0.05}},
+    {"no-transport", {EFI_SUCCESS, "module", 0.003, 0.05}},
+    {"locked-pad", {EFI_SUCCESS, "module", 0.003, 0.05}},
 };
 
 std::vector<std::string> ExampleBoards() {

@@ -3,8 +3,8 @@
 // machine's virtual time; and the wait did run to its bound rather than give up early.
 #include <gtest/gtest.h>
 
-#include "graphics/chip_regs.h"
-#include "graphics/chip_startup.h"
+#include "modules/boot_progress_pei/graphics/chip_regs.h"
+#include "modules/boot_progress_pei/graphics/chip_startup.h"
 #include "tests/graphics/chip_rig.h"
 
 namespace {

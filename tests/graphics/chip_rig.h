@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "include/graphics_device_state.h"
+#include "modules/boot_progress_pei/graphics/graphics_device_state.h"
 #include "sim/core/machine.h"
 #include "sim/core/trace.h"
 #include "sim/devices/chip/bmc_chip.h"

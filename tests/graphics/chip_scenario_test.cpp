@@ -1,7 +1,7 @@
 // The chip's scenario keys and the record report.json shows.
 #include <gtest/gtest.h>
 
-#include "graphics/chip_startup.h"
+#include "modules/boot_progress_pei/graphics/chip_startup.h"
 #include "tests/graphics/chip_rig.h"
 
 namespace {

@@ -3,11 +3,11 @@
 // detection and the two training searches.
 #include <gtest/gtest.h>
 
-#include "graphics/chip_regs.h"
-#include "graphics/chip_startup.h"
-#include "graphics/chip_window.h"
-#include "graphics/dram_phy.h"
-#include "graphics/dram_test_engine.h"
+#include "modules/boot_progress_pei/graphics/chip_regs.h"
+#include "modules/boot_progress_pei/graphics/chip_startup.h"
+#include "modules/boot_progress_pei/graphics/chip_window.h"
+#include "modules/boot_progress_pei/graphics/dram_phy.h"
+#include "modules/boot_progress_pei/graphics/dram_test_engine.h"
 #include "sim/devices/chip/chip_regs.h"
 #include "tests/graphics/chip_rig.h"
 

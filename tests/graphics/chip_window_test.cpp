@@ -2,7 +2,7 @@
 // and the module's register definitions against the model's.
 #include <gtest/gtest.h>
 
-#include "graphics/chip_regs.h"
+#include "modules/boot_progress_pei/graphics/chip_regs.h"
 #include "sim/devices/chip/chip_regs.h"
 #include "tests/graphics/chip_rig.h"
 

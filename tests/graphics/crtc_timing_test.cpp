@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
-#include "graphics/crtc_timing.h"
-#include "graphics/mode_tables.h"
+#include "modules/boot_progress_pei/graphics/crtc_timing.h"
+#include "modules/boot_progress_pei/graphics/mode_tables.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/graphics_enable.h"
+#include "modules/boot_progress_pei/graphics/graphics_enable.h"
 #include "sim/pei/pei_board.h"
 
 namespace test {

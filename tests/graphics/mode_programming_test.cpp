@@ -3,8 +3,8 @@
 // restores), the depths with and without a default palette, and a clock index the table lacks.
 #include <gtest/gtest.h>
 
-#include "graphics/mode_programming.h"
-#include "graphics/mode_tables.h"
+#include "modules/boot_progress_pei/graphics/mode_programming.h"
+#include "modules/boot_progress_pei/graphics/mode_tables.h"
 #include "tests/graphics/display_board.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <set>
 #include <tuple>
 
-#include "graphics/extended_crtc.h"
-#include "graphics/mode_tables.h"
-#include "graphics/mode_values.h"
+#include "modules/boot_progress_pei/graphics/extended_crtc.h"
+#include "modules/boot_progress_pei/graphics/mode_tables.h"
+#include "modules/boot_progress_pei/graphics/mode_values.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "graphics/pci_config_access.h"
+#include "access/pci_config.h"
 #include "tests/graphics/display_board.h"
 #include "tests/sim/access_log.h"
 
@@ -33,21 +33,21 @@ protected:
 constexpr uint64_t kRootPortEcam = 0x80000000u + (28u << 15) + (2u << 12);
 
 TEST_F(PciConfigAccess, RegistersBelow0x100GoThroughThePortsAtTheirByteLane) {
-  PciWrite8(0x1A, 0, 28, 2, 0x02);
+  PciWrite8(0, 28, 2, 0x1A, 0x02);
   EXPECT_EQ(Take(),
             (std::vector<Access>{{'i', 'w', 0xCF8, 4, 0x8000E218}, {'i', 'w', 0xCFE, 1, 0x02}}));
   EXPECT_EQ(b.Config(0, 28, 2, 0x1A, 1), 0x02u);
 
-  PciWrite16(0x3E, 0, 28, 2, 0x0008); // bridge control: lane 2 of dword 0x3C
-  PciWrite16(0x20, 0, 28, 2, 0xA000);
+  PciWrite16(0, 28, 2, 0x3E, 0x0008); // bridge control: lane 2 of dword 0x3C
+  PciWrite16(0, 28, 2, 0x20, 0xA000);
   EXPECT_EQ(Take(), (std::vector<Access>{{'i', 'w', 0xCF8, 4, 0x8000E23C},
                                          {'i', 'w', 0xCFE, 2, 0x0008},
                                          {'i', 'w', 0xCF8, 4, 0x8000E220},
                                          {'i', 'w', 0xCFC, 2, 0xA000}}));
   EXPECT_EQ(b.Config(0, 28, 2, 0x3E, 2), 0x0008u);
 
-  EXPECT_EQ(PciRead16(0x20, 0, 28, 2), 0xA000u);
-  (void)PciRead8(0xFF, 0, 28, 2); // the last register the ports reach
+  EXPECT_EQ(PciRead16(0, 28, 2, 0x20), 0xA000u);
+  (void)PciRead8(0, 28, 2, 0xFF); // the last register the ports reach
   const std::vector<Access> reads = Take();
   ASSERT_EQ(reads.size(), 4u);
   EXPECT_EQ(reads[2], (Access{'i', 'w', 0xCF8, 4, 0x8000E2FC}));
@@ -56,7 +56,7 @@ TEST_F(PciConfigAccess, RegistersBelow0x100GoThroughThePortsAtTheirByteLane) {
 }
 
 TEST_F(PciConfigAccess, From0x100OnTheMemoryMappedSpaceIsUsedAndAWriteIsReadBack) {
-  (void)PciRead32(0x100, 0, 28, 2);
+  (void)PciRead32(0, 28, 2, 0x100);
   std::vector<Access> got = Take();
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].kind, 'm');
@@ -64,7 +64,7 @@ TEST_F(PciConfigAccess, From0x100OnTheMemoryMappedSpaceIsUsedAndAWriteIsReadBack
   EXPECT_EQ(got[0].address, kRootPortEcam + 0x100);
   EXPECT_EQ(got[0].width, 4u);
 
-  PciWrite16(0x10C, 0, 28, 2, 0x9000);
+  PciWrite16(0, 28, 2, 0x10C, 0x9000);
   got = Take();
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], (Access{'m', 'w', kRootPortEcam + 0x10C, 2, 0x9000}));
@@ -79,7 +79,7 @@ protected:
 };
 
 TEST_F(PciConfigAccessOtherPcdBase, TheMemoryMappedBaseIsTheOneThePcdPublishes) {
-  (void)PciRead8(0x100, 0, 28, 2);
+  (void)PciRead8(0, 28, 2, 0x100);
   const std::vector<Access> got = Take();
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].address, 0xC0000000u + (28u << 15) + (2u << 12) + 0x100);
@@ -88,12 +88,12 @@ TEST_F(PciConfigAccessOtherPcdBase, TheMemoryMappedBaseIsTheOneThePcdPublishes) 
 
 TEST_F(PciConfigAccess, WithoutPeiServicesTheMemoryMappedSpaceReadsAsAbsentAndTakesNoWrite) {
   b.board.machine.cpu.SetPeiServicesSlot(0);
-  EXPECT_EQ(PciRead32(0x100, 0, 28, 2), 0xFFFFFFFFu);
-  EXPECT_EQ(PciRead16(0x100, 0, 28, 2), 0xFFFFu);
-  PciWrite32(0x100, 0, 28, 2, 0x12345678);
+  EXPECT_EQ(PciRead32(0, 28, 2, 0x100), 0xFFFFFFFFu);
+  EXPECT_EQ(PciRead16(0, 28, 2, 0x100), 0xFFFFu);
+  PciWrite32(0, 28, 2, 0x100, 0x12345678);
   EXPECT_TRUE(Take().empty());
   // The ports need no services.
-  PciWrite8(0x1A, 0, 28, 2, 0x03);
+  PciWrite8(0, 28, 2, 0x1A, 0x03);
   EXPECT_EQ(b.Config(0, 28, 2, 0x1A, 1), 0x03u);
 }
 

@@ -2,8 +2,8 @@
 // whether BAR0 can hold the frame buffer, and the host decode window.
 #include <gtest/gtest.h>
 
-#include "graphics/bridge_discovery.h"
-#include "graphics/host_window.h"
+#include "modules/boot_progress_pei/graphics/bridge_discovery.h"
+#include "modules/boot_progress_pei/graphics/host_window.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // What DrawBitmap loads into the palette: where the colours go for each HighPalette value, the
 // 256-entry wrap, the fixed entries, the 8-to-6-bit conversion and the colour-table bounds.
-#include "image/palette_dac.h"
+#include "modules/boot_progress_pei/image/palette_dac.h"
 #include "sim/screen/bmp_inspect.h"
 #include "tests/image/image_support.h"
 

@@ -7,8 +7,8 @@
 
 #include <cstdio>
 
-#include "image/bmp_draw.h"
-#include "progress/progress_guids.h"
+#include "modules/boot_progress_pei/image/bmp_draw.h"
+#include "modules/boot_progress_pei/progress/progress_guids.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/pei/pei_boot.h"
 #include "sim/screen/image_lookup.h"

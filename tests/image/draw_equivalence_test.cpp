@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "image/bmp_draw.h"
-#include "include/screen.h"
-#include "progress/progress_bar.h"
+#include "modules/boot_progress_pei/graphics/screen.h"
+#include "modules/boot_progress_pei/image/bmp_draw.h"
+#include "modules/boot_progress_pei/progress/progress_bar.h"
 #include "sim/core/machine.h"
 #include "sim/devices/memory/ram_device.h"
 #include "sim/pei/flash_scenario.h"

@@ -1,8 +1,8 @@
 // The footer image from the default artwork, drawn by the footer callback: bottom row 582 with
 // the strap reading high and no address shown, 562 once the address line is shown.
-#include "platform/module_state.h"
-#include "progress/callbacks.h"
-#include "progress/footer.h"
+#include "modules/boot_progress_pei/platform/module_state.h"
+#include "modules/boot_progress_pei/progress/callbacks.h"
+#include "modules/boot_progress_pei/progress/footer.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/screen/image_roles.h"
 #include "tests/image/image_support.h"

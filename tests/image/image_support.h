@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "graphics/graphics_enable.h"
-#include "image/bmp_draw.h"
-#include "image/image_draw.h"
+#include "modules/boot_progress_pei/graphics/graphics_enable.h"
+#include "modules/boot_progress_pei/image/bmp_draw.h"
+#include "modules/boot_progress_pei/image/image_draw.h"
 #include "sim/devices/memory/ram_device.h"
 #include "sim/pei/pei_board.h"
 #include "sim/pi/fv_builder.h"

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "image/palette_dac.h"
+#include "modules/boot_progress_pei/image/palette_dac.h"
 #include "sim/screen/bmp_inspect.h"
 #include "tests/image/image_support.h"
 

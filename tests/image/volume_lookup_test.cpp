@@ -1,6 +1,6 @@
 // DrawImageFile's search: which volumes are examined, which file wins, and what happens when the
 // file, its section or its bytes are missing.
-#include "image/bmp_format.h"
+#include "modules/boot_progress_pei/image/bmp_format.h"
 #include "tests/image/image_support.h"
 #include "uefi/pi_firmware_volume.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "access/mmio.h"
-#include "image/flash_reader.h"
-#include "image/pixel_row_writer.h"
+#include "modules/boot_progress_pei/image/flash_reader.h"
+#include "modules/boot_progress_pei/image/pixel_row_writer.h"
 #include "sim/core/machine.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text_format.h"
+#include "modules/boot_progress_pei/platform/text_format.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // refuse a pad, and the lock message through the sideband bridge.
 #include <gtest/gtest.h>
 
-#include "platform/gpio.h"
-#include "platform/gpio_regs.h"
-#include "platform/sideband.h"
+#include "modules/boot_progress_pei/platform/gpio.h"
+#include "modules/boot_progress_pei/platform/gpio_regs.h"
+#include "modules/boot_progress_pei/platform/sideband.h"
 #include "sim/devices/pch/gpio_community.h"
 #include "tests/platform/platform_board.h"
 

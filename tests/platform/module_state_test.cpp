@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/module_state.h"
+#include "modules/boot_progress_pei/platform/module_state.h"
 #include "sim/core/machine.h"
 #include "sim/pei/pei_core.h"
 #include "sim/pi/hob_list.h"

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/gpio.h"
-#include "platform/module_state.h"
-#include "platform/pch_family.h"
+#include "modules/boot_progress_pei/platform/gpio.h"
+#include "modules/boot_progress_pei/platform/module_state.h"
+#include "modules/boot_progress_pei/platform/pch_family.h"
 #include "sim/core/machine.h"
 #include "sim/devices/memory/ram_device.h"
 #include "sim/pei/pei_core.h"

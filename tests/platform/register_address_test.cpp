@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/pch_family.h"
-#include "platform/register_address.h"
-#include "progress/address_strap.h"
+#include "modules/boot_progress_pei/platform/pch_family.h"
+#include "modules/boot_progress_pei/platform/register_address.h"
+#include "modules/boot_progress_pei/progress/address_strap.h"
 #include "sim/core/machine.h"
 #include "sim/pei/pei_core.h"
 #include "tests/platform/platform_board.h"

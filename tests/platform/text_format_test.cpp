@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/text_format.h"
-#include "progress/progress_guids.h"
+#include "modules/boot_progress_pei/platform/text_format.h"
+#include "modules/boot_progress_pei/progress/progress_guids.h"
 
 namespace {
 

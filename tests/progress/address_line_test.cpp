@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/module_state.h"
-#include "progress/bmc_address.h"
-#include "progress/progress_guids.h"
-#include "progress/screen_layout.h"
+#include "modules/boot_progress_pei/platform/module_state.h"
+#include "modules/boot_progress_pei/progress/bmc_address.h"
+#include "modules/boot_progress_pei/progress/progress_guids.h"
+#include "modules/boot_progress_pei/progress/screen_layout.h"
 #include "tests/progress/boot_fixture.h"
 
 namespace {

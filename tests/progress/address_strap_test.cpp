@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "progress/address_strap.h"
+#include "modules/boot_progress_pei/progress/address_strap.h"
 #include "tests/platform/platform_board.h"
 
 namespace {

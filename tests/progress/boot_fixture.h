@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "include/screen.h"
+#include "modules/boot_progress_pei/graphics/screen.h"
 #include "sim/pei/pei_boot.h"
 #include "tests/progress/clean_bus.h"
 

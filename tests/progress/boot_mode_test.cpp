@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "progress/progress_guids.h"
+#include "modules/boot_progress_pei/progress/progress_guids.h"
 #include "tests/progress/boot_fixture.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "progress/callbacks.h"
-#include "progress/notify_lists.h"
-#include "progress/progress_guids.h"
+#include "modules/boot_progress_pei/progress/callbacks.h"
+#include "modules/boot_progress_pei/progress/notify_lists.h"
+#include "modules/boot_progress_pei/progress/progress_guids.h"
 #include "sim/pei/ppi_names.h"
 #include "tests/progress/boot_fixture.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "include/screen.h"
+#include "modules/boot_progress_pei/graphics/screen.h"
 #include "sim/pei/pei_board.h"
 
 namespace test {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "progress/bmc_address.h"
+#include "modules/boot_progress_pei/progress/bmc_address.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "include/screen.h"
-#include "progress/progress_bar.h"
+#include "modules/boot_progress_pei/graphics/screen.h"
+#include "modules/boot_progress_pei/progress/progress_bar.h"
 #include "sim/core/machine.h"
 #include "sim/devices/memory/ram_device.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "progress/progress_guids.h"
-#include "progress/progress_record.h"
+#include "modules/boot_progress_pei/progress/progress_guids.h"
+#include "modules/boot_progress_pei/progress/progress_record.h"
 #include "sim/pei/pei_core.h"
 #include "sim/pi/hob_list.h"
 

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "dimmreport/driver_state.h"
-#include "dimmreport/hob_list_lookup.h"
-#include "dimmreport/processor_topology.h"
-#include "dimmreport/smram_pool.h"
+#include "modules/dimm_report_smm/driver_state.h"
+#include "modules/dimm_report_smm/hob_list_lookup.h"
+#include "modules/dimm_report_smm/processor_topology.h"
+#include "modules/dimm_report_smm/smram_pool.h"
 #include "sim/core/module_globals.h"
 #include "tests/smm/smm_fixture.h"
 

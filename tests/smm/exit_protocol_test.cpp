@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "dimmreport/driver_state.h"
+#include "modules/dimm_report_smm/driver_state.h"
 #include "sim/core/module_globals.h"
 #include "tests/smm/smm_fixture.h"
 

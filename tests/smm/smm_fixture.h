@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "dimmreport/driver_entry.h"
+#include "modules/dimm_report_smm/driver_entry.h"
 #include "sim/smm/smm_board.h"
 #include "sim/smm/smm_report.h"
 

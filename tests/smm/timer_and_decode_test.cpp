@@ -1,8 +1,8 @@
 // The ACPI I/O decode step and the TSC measurement against the PM timer.
 #include <gtest/gtest.h>
 
-#include "dimmreport/driver_state.h"
-#include "dimmreport/tsc_frequency.h"
+#include "modules/dimm_report_smm/driver_state.h"
+#include "modules/dimm_report_smm/tsc_frequency.h"
 #include "sim/core/module_globals.h"
 #include "tests/smm/smm_fixture.h"
 

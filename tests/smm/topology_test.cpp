@@ -2,7 +2,7 @@
 // do not fit the table.
 #include <gtest/gtest.h>
 
-#include "dimmreport/processor_topology.h"
+#include "modules/dimm_report_smm/processor_topology.h"
 #include "sim/core/module_globals.h"
 #include "tests/smm/smm_fixture.h"
 

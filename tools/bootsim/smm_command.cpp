@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "dimmreport/driver_entry.h"
-#include "dimmreport/driver_state.h"
-#include "dimmreport/processor_topology.h"
+#include "modules/dimm_report_smm/driver_entry.h"
+#include "modules/dimm_report_smm/driver_state.h"
+#include "modules/dimm_report_smm/processor_topology.h"
 #include "sim/core/output_file.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/smm_image.h"

@@ -4,9 +4,9 @@
 
 #include "access/mmio.h"
 #include "access/port_io.h"
-#include "image/bmp_draw.h"
-#include "image/bmp_format.h"
-#include "include/screen.h"
+#include "modules/boot_progress_pei/graphics/screen.h"
+#include "modules/boot_progress_pei/image/bmp_draw.h"
+#include "modules/boot_progress_pei/image/bmp_format.h"
 
 namespace reference {
 namespace {
