@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "modules/boot_progress_pei/platform/gpio.h"
+#include "modules/boot_progress_pei/platform/gpio_group_table.h"
+#include "modules/boot_progress_pei/platform/gpio_lock.h"
 #include "modules/boot_progress_pei/platform/gpio_regs.h"
 #include "modules/boot_progress_pei/platform/sideband.h"
 #include "sim/devices/pch/gpio_community.h"

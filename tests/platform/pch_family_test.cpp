@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "modules/boot_progress_pei/platform/gpio.h"
+#include "modules/boot_progress_pei/platform/gpio_group_table.h"
 #include "modules/boot_progress_pei/platform/module_state.h"
 #include "modules/boot_progress_pei/platform/pch_family.h"
 #include "sim/core/machine.h"

@@ -1,30 +1,19 @@
 // Pad configuration, input, ownership and lock state, through the GPIO community registers.
-#include "access/mmio.h"
 #include "modules/boot_progress_pei/platform/gpio.h"
+
+#include "modules/boot_progress_pei/platform/gpio_group_table.h"
+#include "modules/boot_progress_pei/platform/gpio_lock.h"
 #include "modules/boot_progress_pei/platform/gpio_regs.h"
-#include "modules/boot_progress_pei/platform/pad_access.h"
-#include "modules/boot_progress_pei/platform/pch_family.h"
-#include "modules/boot_progress_pei/platform/pch_regs.h"
 
 namespace {
 
-// Offsets are summed in 16 bits, as the private configuration space decodes them.
-UINT16 OffsetPlus(UINT32 base, UINT32 delta) { return static_cast<UINT16>(base + delta); }
-
-UINT32 ReadCommunity(const GpioGroupRow &row, UINT16 offset) {
-  return MmioRead32(PchPcrAddress(row.PortId, offset));
-}
-void WriteCommunity(const GpioGroupRow &row, UINT16 offset, UINT32 value) {
-  MmioWrite32(PchPcrAddress(row.PortId, offset), value);
-}
-
 UINT16 Dw0Offset(const PadLocation &pad) {
-  return OffsetPlus(pad.Row->PadCfg, pad.Number * kPadCfgBytesPerPad);
+  return CommunityOffset(pad.Row->PadCfg, pad.Number * kPadCfgBytesPerPad);
 }
 
 // The register holding the pad's bit in a per-pad bit register bank, and the bit.
 UINT16 BitRegisterOffset(UINT32 base, UINT32 pad) {
-  return OffsetPlus(base, (pad / kPadsPerBitRegister) * kRegisterBytes);
+  return CommunityOffset(base, (pad / kPadsPerBitRegister) * kRegisterBytes);
 }
 UINT32 PadBit(UINT32 pad) { return 1u << (pad % kPadsPerBitRegister); }
 
@@ -52,16 +41,36 @@ void UpdatePadBit(const PadLocation &pad, UINT32 base, bool clear, bool set) {
   WriteCommunity(*pad.Row, offset, value);
 }
 
-// What ReadPadConfig and WritePadConfig check first: the PCH, host ownership, the table.
-EFI_STATUS FindHostOwnedPad(UINT32 padCode, PadLocation *pad) {
+// The pad's 2-bit owner, from its nibble in PAD_OWN.
+UINT32 PadOwner(const PadLocation &pad) {
+  const UINT16 offset =
+      CommunityOffset(pad.Row->PadOwn, (pad.Number / kPadOwnPadsPerRegister) * kRegisterBytes);
+  const UINT32 shift = (pad.Number % kPadOwnPadsPerRegister) * kPadOwnBitsPerPad;
+  return (ReadCommunity(*pad.Row, offset) >> shift) & kPadOwnerMask;
+}
+
+// What the pad operations check first, in this order: a result buffer, the pad code's chipset
+// against the detected PCH, the pad inside the table, host ownership. The configuration
+// operations refuse a pad outside the table as one whose ownership cannot be read
+// (EFI_UNSUPPORTED), and also a pad code for another chipset that a differently detected PCH
+// family let through (EFI_INVALID_PARAMETER); reading the input refuses a pad outside the table
+// as an invalid parameter.
+enum PadUse : UINT8 { kPadInput, kPadConfiguration };
+
+EFI_STATUS FindHostOwnedPad(UINT32 padCode, const void *buffer, PadUse use, PadLocation *pad) {
+  if (buffer == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
   if (!PadMatchesPch(padCode)) {
     return EFI_UNSUPPORTED;
   }
-  UINT32 owner = 0;
-  if (EFI_ERROR(ReadPadOwnership(padCode, &owner)) || owner != kPadOwnerHost) {
+  if (!FindPad(padCode, pad)) {
+    return use == kPadInput ? EFI_INVALID_PARAMETER : EFI_UNSUPPORTED;
+  }
+  if (PadOwner(*pad) != kPadOwnerHost) {
     return EFI_UNSUPPORTED;
   }
-  if (PadCodeChipsetField::Get(padCode) != kChipsetServerPch || !FindPad(padCode, pad)) {
+  if (use == kPadConfiguration && PadCodeChipsetField::Get(padCode) != kChipsetServerPch) {
     return EFI_INVALID_PARAMETER;
   }
   return EFI_SUCCESS;
@@ -120,84 +129,33 @@ constexpr UINT32 WidthMask(UINT32 width) { return (1u << width) - 1; }
 
 // DW0 (dword 0) or DW1 (dword 1) of the pad.
 UINT16 PadDwordOffset(const PadLocation &pad, UINT32 dword) {
-  return OffsetPlus(Dw0Offset(pad), dword * kPadCfgDw1Offset);
-}
-
-UINT32 GroupRegisterOffset(const GpioGroupRow &row, UINT32 kind) {
-  switch (kind) {
-  case kGroupHostSwOwn:
-    return row.HostSwOwn;
-  case kGroupGpiGpeEn:
-    return row.GpiGpeEn;
-  case kGroupGpiSmiEn:
-    return row.GpiSmiEn;
-  case kGroupGpiNmiEn:
-    return row.GpiNmiEn;
-  case kGroupPadCfgLock:
-    return row.PadCfgLock;
-  case kGroupPadCfgLockTx:
-    return row.PadCfgLockTx;
-  default:
-    return 0;
-  }
+  return CommunityOffset(Dw0Offset(pad), dword * kPadCfgDw1Offset);
 }
 
 } // namespace
-
-bool FindPad(UINT32 padCode, PadLocation *pad) {
-  UINT32 count = 0;
-  const GpioGroupRow *table = GetGpioGroupTable(&count);
-  const UINT32 group = PadCodeGroupField::Get(padCode);
-  const UINT32 number = PadCodeNumberField::Get(padCode);
-  if (table == nullptr || group >= count || number >= table[group].PadCount) {
-    return false;
-  }
-  *pad = {&table[group], group, number};
-  return true;
-}
-
-bool PadMatchesPch(UINT32 padCode) {
-  const UINT32 family = GetPchFamily();
-  return family != kPchFamilyUnknown && PadCodeChipsetField::Get(padCode) == family;
-}
 
 EFI_STATUS ReadPadOwnership(UINT32 padCode, UINT32 *owner) {
   PadLocation pad;
   if (owner == nullptr || !FindPad(padCode, &pad)) {
     return EFI_INVALID_PARAMETER;
   }
-  const UINT16 offset =
-      OffsetPlus(pad.Row->PadOwn, (pad.Number / kPadOwnPadsPerRegister) * kRegisterBytes);
-  const UINT32 shift = (pad.Number % kPadOwnPadsPerRegister) * kPadOwnBitsPerPad;
-  *owner = (ReadCommunity(*pad.Row, offset) >> shift) & kPadOwnerMask;
+  *owner = PadOwner(pad);
   return EFI_SUCCESS;
 }
 
 EFI_STATUS ReadPadInput(UINT32 padCode, UINT32 *input) {
-  if (input == nullptr) {
-    return EFI_INVALID_PARAMETER;
-  }
-  if (!PadMatchesPch(padCode)) {
-    return EFI_UNSUPPORTED;
-  }
   PadLocation pad;
-  if (!FindPad(padCode, &pad)) {
-    return EFI_INVALID_PARAMETER;
-  }
-  UINT32 owner = 0;
-  if (EFI_ERROR(ReadPadOwnership(padCode, &owner)) || owner != kPadOwnerHost) {
-    return EFI_UNSUPPORTED;
+  const EFI_STATUS status = FindHostOwnedPad(padCode, input, kPadInput, &pad);
+  if (EFI_ERROR(status)) {
+    return status;
   }
   *input = ReadCommunity(*pad.Row, Dw0Offset(pad)) & PadCfgDw0::RxStateField::kMask;
   return EFI_SUCCESS;
 }
 
 EFI_STATUS ReadPadConfig(UINT32 padCode, PadConfig *config) {
-  if (config == nullptr) {
-    return EFI_INVALID_PARAMETER;
-  }
   PadLocation pad;
-  const EFI_STATUS status = FindHostOwnedPad(padCode, &pad);
+  const EFI_STATUS status = FindHostOwnedPad(padCode, config, kPadConfiguration, &pad);
   if (EFI_ERROR(status)) {
     return status;
   }
@@ -225,11 +183,8 @@ EFI_STATUS ReadPadConfig(UINT32 padCode, PadConfig *config) {
 }
 
 EFI_STATUS WritePadConfig(UINT32 padCode, const PadConfig *config) {
-  if (config == nullptr) {
-    return EFI_INVALID_PARAMETER;
-  }
   PadLocation pad;
-  const EFI_STATUS status = FindHostOwnedPad(padCode, &pad);
+  const EFI_STATUS status = FindHostOwnedPad(padCode, config, kPadConfiguration, &pad);
   if (EFI_ERROR(status)) {
     return status;
   }
@@ -270,27 +225,6 @@ EFI_STATUS WritePadConfig(UINT32 padCode, const PadConfig *config) {
 }
 
 bool IsPadConfigLocked(UINT32 group, UINT32 pad) {
-  UINT32 count = 0;
-  const GpioGroupRow *table = GetGpioGroupTable(&count);
-  if (table == nullptr || group >= count || pad >= table[group].PadCount) {
-    return true;
-  }
-  const PadLocation at = {&table[group], group, pad};
-  return ReadPadBit(at, at.Row->PadCfgLock) != 0;
-}
-
-EFI_STATUS ReadGroupRegister(UINT32 index, UINT32 kind, UINT32 group, UINT32 *value) {
-  UINT32 count = 0;
-  const GpioGroupRow *table = GetGpioGroupTable(&count);
-  if (value == nullptr || table == nullptr || group >= count) {
-    return EFI_INVALID_PARAMETER;
-  }
-  const GpioGroupRow &row = table[group];
-  const UINT32 offset = GroupRegisterOffset(row, kind);
-  const UINT32 registers = (row.PadCount + kPadsPerBitRegister - 1) / kPadsPerBitRegister;
-  if (offset == kNoRegister || index >= registers) {
-    return EFI_INVALID_PARAMETER;
-  }
-  *value = ReadCommunity(row, OffsetPlus(offset, index * kRegisterBytes));
-  return EFI_SUCCESS;
+  PadLocation at;
+  return !FindGroupPad(group, pad, &at) || ReadPadBit(at, at.Row->PadCfgLock) != 0;
 }
