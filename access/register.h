@@ -1,11 +1,14 @@
 // Typed hardware registers. A register is a small value type whose fields are declared high:low
-// as a datasheet prints them; reading, writing and read-modify-write go through a backend that
-// says where the register lives (an I/O port, an MMIO address, or anything else with Read/Write).
+// as a datasheet prints them. Code that already has the raw word builds the value with From()
+// and takes Raw() back, or uses a field's mask and Get/Put directly; ReadRegister, WriteRegister
+// and ModifyRegister go through a backend that says where the register lives: Mmio16 and Mmio32
+// here, or any type with Read() and Write(value) of the register's width, such as a module's own
+// register window.
 //
-//   struct SeqClockingMode : RegisterValue<SeqClockingMode, uint8_t> {
-//     REG_FIELD(5, 5, ScreenOff);
+//   struct SbiStatus : RegisterValue<SbiStatus, uint16_t> {
+//     REG_FIELD(0, 0, Busy);
 //   };
-//   Modify<SeqClockingMode>(backend, [](SeqClockingMode &r) { r.SetScreenOff(1); });
+//   ModifyRegister<SbiStatus>(Mmio16{status}, [](SbiStatus &s) { s.SetBusy(1); });
 //
 // Freestanding: no heap, no virtual calls; everything folds to the plain masks at compile time.
 #pragma once
@@ -13,7 +16,6 @@
 #include <stdint.h>
 
 #include "access/mmio.h"
-#include "access/port_io.h"
 
 // Bits hi:lo of a Word.
 template <typename Word, unsigned Hi, unsigned Lo>
@@ -60,27 +62,7 @@ protected:
     return *this;                                                                                  \
   }
 
-// Backends: where a register lives. Each has Read() and Write(value) of its width.
-struct IoPort8 {
-  uint16_t port;
-  uint8_t Read() const { return IoRead8(port); }
-  void Write(uint8_t value) const { IoWrite8(port, value); }
-};
-struct IoPort16 {
-  uint16_t port;
-  uint16_t Read() const { return IoRead16(port); }
-  void Write(uint16_t value) const { IoWrite16(port, value); }
-};
-struct IoPort32 {
-  uint16_t port;
-  uint32_t Read() const { return IoRead32(port); }
-  void Write(uint32_t value) const { IoWrite32(port, value); }
-};
-struct Mmio8 {
-  uintptr_t address;
-  uint8_t Read() const { return MmioRead8(address); }
-  void Write(uint8_t value) const { MmioWrite8(address, value); }
-};
+// Backends: a register in memory-mapped space. Each has Read() and Write(value) of its width.
 struct Mmio16 {
   uintptr_t address;
   uint16_t Read() const { return MmioRead16(address); }
