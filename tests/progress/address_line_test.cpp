@@ -3,6 +3,11 @@
 // ends up. Every boot must leave the hardware without a guest error.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -10,13 +15,92 @@
 #include "modules/boot_progress_pei/progress/bmc_address.h"
 #include "modules/boot_progress_pei/progress/progress_guids.h"
 #include "modules/boot_progress_pei/progress/screen_layout.h"
+#include "sim/pei/flash_scenario.h"
 #include "tests/progress/boot_fixture.h"
 
 namespace {
 
-// What the address line shows, decoded from the module's DrawImageFile calls.
+// Which character each artwork file draws, by its file name: the oracle for the module's glyph
+// table and for decoding the screen, held here rather than taken from the module.
+const std::map<std::string, char> kArtworkCharacters = {
+    {"label_lan1.bmp", '+'}, {"label_lan8.bmp", ','},  {"label_no_transport.bmp", '-'},
+    {"glyph_dot.bmp", '.'},  {"glyph_slash.bmp", '/'}, {"glyph_0.bmp", '0'},
+    {"glyph_1.bmp", '1'},    {"glyph_2.bmp", '2'},     {"glyph_3.bmp", '3'},
+    {"glyph_4.bmp", '4'},    {"glyph_5.bmp", '5'},     {"glyph_6.bmp", '6'},
+    {"glyph_7.bmp", '7'},    {"glyph_8.bmp", '8'},     {"glyph_9.bmp", '9'},
+};
+
+// The label images' characters.
+constexpr int kLan1Label = '+';
+constexpr int kLan8Label = ',';
+constexpr int kNoTransportLabel = '-';
+
+// "8DB6E347-2E59-425A-B21E-2A6F6442CE9D" in registry form.
+EFI_GUID ParseGuid(const std::string &text) {
+  unsigned d1 = 0, d2 = 0, d3 = 0, b[8] = {};
+  EFI_GUID guid{};
+  EXPECT_EQ(std::sscanf(text.c_str(), "%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x", &d1, &d2, &d3, &b[0],
+                        &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7]),
+            11)
+      << text;
+  guid.Data1 = d1;
+  guid.Data2 = static_cast<UINT16>(d2);
+  guid.Data3 = static_cast<UINT16>(d3);
+  for (int i = 0; i < 8; ++i) {
+    guid.Data4[i] = static_cast<UINT8>(b[i]);
+  }
+  return guid;
+}
+
+// Character code to file GUID, from the artwork manifest.
+std::map<UINT8, EFI_GUID> ArtworkGlyphs() {
+  std::ifstream in(sim::AssetsDir() / "manifest.json");
+  const nlohmann::json manifest = nlohmann::json::parse(in);
+  std::map<UINT8, EFI_GUID> glyphs;
+  for (const nlohmann::json &file : manifest.at("files")) {
+    const auto it = kArtworkCharacters.find(file.at("path").get<std::string>());
+    if (it != kArtworkCharacters.end()) {
+      glyphs[static_cast<UINT8>(it->second)] = ParseGuid(file.at("guid").get<std::string>());
+    }
+  }
+  EXPECT_EQ(glyphs.size(), kArtworkCharacters.size());
+  return glyphs;
+}
+
+const std::map<UINT8, EFI_GUID> &Glyphs() {
+  static const std::map<UINT8, EFI_GUID> glyphs = ArtworkGlyphs();
+  return glyphs;
+}
+
+// The character the artwork file `guid` draws, 0 when it is none of the glyphs.
+UINT8 CharacterOf(const EFI_GUID &guid) {
+  for (const auto &[code, file] : Glyphs()) {
+    if (std::memcmp(&guid, &file, sizeof guid) == 0) {
+      return code;
+    }
+  }
+  return 0;
+}
+
+// Every row of the module's table names the file the manifest gives for its character; rows
+// that point at the wrong glyph would draw a wrong address that still looks like one.
+TEST(GlyphTable, EveryRowIsTheArtworkForItsCharacter) {
+  ASSERT_EQ(Glyphs().size(), size_t{kGlyphTableLastCode - kGlyphTableFirstCode + 1});
+  for (const auto &[code, file] : Glyphs()) {
+    const char character = static_cast<char>(code);
+    ASSERT_NE(GlyphImageFor(code), nullptr) << character;
+    EXPECT_EQ(std::memcmp(GlyphImageFor(code), &file, sizeof file), 0) << character;
+    EXPECT_EQ(std::memcmp(&GlyphImageTable[code - kGlyphTableFirstCode], &file, sizeof file), 0)
+        << character;
+  }
+  EXPECT_EQ(GlyphImageFor(kGlyphTableFirstCode - 1), nullptr);
+  EXPECT_EQ(GlyphImageFor(kGlyphTableLastCode + 1), nullptr);
+}
+
+// What the address line shows, decoded from the module's DrawImageFile calls with the artwork
+// manifest.
 struct AddressLine {
-  int label = -1; // glyph table row of the label image, -1 when none was drawn
+  int label = -1; // the label image's character, -1 when none was drawn
   std::string text;
   std::vector<uint32_t> columns; // left margin of each character
   int footer_bottom_row = -1;
@@ -29,19 +113,18 @@ AddressLine Decode(const sim::PeiBoard &board) {
       line.footer_bottom_row = call.placement.bottom_row;
       continue;
     }
-    for (UINT8 code = kGlyphTableFirstCode; code <= kGlyphTableLastCode; ++code) {
-      if (!GuidEquals(&call.guid, GlyphImageFor(code))) {
-        continue;
-      }
-      EXPECT_EQ(call.bottom_margin_in, 17u);
-      EXPECT_EQ(call.high_palette, 1u);
-      if (code <= kLabelNoTransportCode) {
-        EXPECT_EQ(call.left_margin_in, 410u);
-        line.label = code;
-      } else {
-        line.text += static_cast<char>(code);
-        line.columns.push_back(call.left_margin_in);
-      }
+    const UINT8 code = CharacterOf(call.guid);
+    if (code == 0) {
+      continue;
+    }
+    EXPECT_EQ(call.bottom_margin_in, 17u);
+    EXPECT_EQ(call.high_palette, 1u);
+    if (code == kLan1Label || code == kLan8Label || code == kNoTransportLabel) {
+      EXPECT_EQ(call.left_margin_in, 410u);
+      line.label = code;
+    } else {
+      line.text += static_cast<char>(code);
+      line.columns.push_back(call.left_margin_in);
     }
   }
   return line;
@@ -86,7 +169,7 @@ using Asks = std::vector<std::pair<int, int>>;
 
 TEST(AddressLine, DefaultBoardShowsChannelOnesAddress) {
   Booted b("{}");
-  EXPECT_EQ(b.line.label, kLabelLanChannel1Code);
+  EXPECT_EQ(b.line.label, kLan1Label);
   EXPECT_EQ(b.line.text, "192.168.1.100");
   EXPECT_EQ(b.line.columns, Columns(13));
   EXPECT_EQ(b.line.footer_bottom_row, 562);
@@ -105,7 +188,7 @@ TEST(AddressLine, StrapHighTakesNoExchangeAndLeavesTheFooterLow) {
 TEST(AddressLine, ChannelOneBusyFallsBackToChannelEight) {
   Booted b(R"({"bmc": {"lan": {"1": {"ip": "10.9.9.9", "set_in_progress": 1},
                                "8": {"ip": "192.168.0.5"}}}})");
-  EXPECT_EQ(b.line.label, kLabelLanChannel8Code);
+  EXPECT_EQ(b.line.label, kLan8Label);
   EXPECT_EQ(b.line.text, "192.168.0.5");
   EXPECT_EQ(b.line.columns, Columns(11)); // 630 to 730
   EXPECT_EQ(Asked(b.boot.board), (Asks{{1, 0}, {8, 0}, {8, 3}}));
@@ -123,7 +206,7 @@ TEST(AddressLine, ZeroAddressAndAFailedChannelEightDrawNothing) {
 
 TEST(AddressLine, ChannelOneAloneNeverAsksChannelEight) {
   Booted b(R"({"bmc": {"lan": {"1": {"ip": "10.1.2.3"}}}})");
-  EXPECT_EQ(b.line.label, kLabelLanChannel1Code);
+  EXPECT_EQ(b.line.label, kLan1Label);
   EXPECT_EQ(b.line.text, "10.1.2.3");
   EXPECT_EQ(Asked(b.boot.board), (Asks{{1, 0}, {1, 3}}));
 }
@@ -141,7 +224,7 @@ TEST(AddressLine, ShortAnswerCountsAsAFailedChannel) {
   {
     Booted b(R"({"bmc": {"lan": {"1": {"ip": "10.1.2.3", "short_response": true},
                                  "8": {"ip": "172.16.0.1"}}}})");
-    EXPECT_EQ(b.line.label, kLabelLanChannel8Code);
+    EXPECT_EQ(b.line.label, kLan8Label);
     EXPECT_EQ(b.line.text, "172.16.0.1");
   }
   Booted none(R"({"bmc": {"lan": {"1": {"ip": "10.1.2.3", "short_response": true}}}})");
@@ -155,7 +238,7 @@ TEST(AddressLine, MissingTransportShowsItsImageInTheLabelsPlace) {
       reinterpret_cast<uintptr_t>(boot.board.core.Services()));
   EXPECT_EQ(ShowBmcAddress(boot.board.core.Services()), EFI_SUCCESS);
   const AddressLine line = Decode(boot.board);
-  EXPECT_EQ(line.label, kLabelNoTransportCode);
+  EXPECT_EQ(line.label, kNoTransportLabel);
   EXPECT_EQ(line.text, "");
   EXPECT_FALSE(LoadModuleState(boot.board.core.Services()).BmcAddressShown);
 }
