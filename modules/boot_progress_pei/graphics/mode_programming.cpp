@@ -5,9 +5,9 @@
 #include "modules/boot_progress_pei/graphics/mode_tables.h"
 #include "modules/boot_progress_pei/graphics/mode_values.h"
 #include "modules/boot_progress_pei/graphics/screen.h"
+#include "modules/boot_progress_pei/graphics/vga_dac.h"
 #include "modules/boot_progress_pei/graphics/vga_ports.h"
 #include "modules/boot_progress_pei/graphics/vga_regs.h"
-#include "modules/boot_progress_pei/image/palette_dac.h"
 #include "modules/boot_progress_pei/platform/boot_phase.h"
 
 namespace {
