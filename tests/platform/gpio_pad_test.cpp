@@ -159,6 +159,23 @@ TEST(PadChecks, EveryPadOperationFailsOnAnotherPch) {
   EXPECT_EQ(b.GpioAccesses(), 0u);
 }
 
+// The lock state comes from the pad's bit in its group's PADCFGLOCK; a pad the table does not
+// have counts as locked, so that nothing is written to it.
+TEST(IsPadConfigLocked, ThePadsOwnBitAndNoPadOutsideTheTable) {
+  {
+    PlatformBoard b(R"({"pch": {"pads": {"0x01040005": {"locked": true},
+                                        "0x01040006": {"tx_locked": true}}}})");
+    EXPECT_TRUE(IsPadConfigLocked(4, 5));
+    EXPECT_FALSE(IsPadConfigLocked(4, 6)); // the output lock is another register
+    EXPECT_FALSE(IsPadConfigLocked(4, 12));
+    EXPECT_TRUE(IsPadConfigLocked(4, 13)); // group 4 has pads 0-12
+    EXPECT_TRUE(IsPadConfigLocked(13, 0));
+  }
+  PlatformBoard mobile(R"({"pch": {"device_id": "0x9D40"}})");
+  EXPECT_TRUE(IsPadConfigLocked(4, 6)); // no table on another PCH
+  EXPECT_EQ(mobile.GpioAccesses(), 0u);
+}
+
 TEST(ReadPadOwnership, FourBitsPerPadEightPadsPerRegister) {
   PlatformBoard b(R"({"pch": {"pads": {"0x0103000A": {"owner": 2}, "0x0103000B": {"owner": 1},
                                       "0x01030002": {"owner": 3}}}})");
