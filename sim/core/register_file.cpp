@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "sim/core/device.h"
+
 namespace sim {
 
 RegisterFile::RegisterFile(uint32_t size)
@@ -18,7 +20,7 @@ RegisterFile::Reg &RegisterFile::RegAt(uint32_t offset, unsigned width) {
       return r;
     }
   }
-  regs_.push_back({offset, width, {}, {}});
+  regs_.push_back({offset, width, {}, {}, -1});
   for (unsigned i = 0; i < width; ++i) {
     reg_of_byte_[offset + i] = static_cast<int32_t>(regs_.size() - 1);
   }
@@ -44,29 +46,61 @@ RegisterFile &RegisterFile::DefineRange(uint32_t offset, uint32_t count, unsigne
   return *this;
 }
 
-RegisterFile &RegisterFile::OnRead(uint32_t offset, ReadHook hook) {
+RegisterFile::Reg &RegisterFile::DefinedAt(uint32_t offset, const char *what) {
   const int32_t index = offset < reg_of_byte_.size() ? reg_of_byte_[offset] : -1;
   if (index < 0 || regs_[static_cast<size_t>(index)].offset != offset) {
-    throw std::logic_error("read hook on an undefined register");
+    throw std::logic_error(std::string(what) + " on an undefined register");
   }
-  regs_[static_cast<size_t>(index)].read = std::move(hook);
+  return regs_[static_cast<size_t>(index)];
+}
+
+RegisterFile &RegisterFile::OnRead(uint32_t offset, ReadHook hook) {
+  DefinedAt(offset, "read hook").read = std::move(hook);
   return *this;
 }
 
 RegisterFile &RegisterFile::OnWrite(uint32_t offset, WriteHook hook) {
-  const int32_t index = offset < reg_of_byte_.size() ? reg_of_byte_[offset] : -1;
-  if (index < 0 || regs_[static_cast<size_t>(index)].offset != offset) {
-    throw std::logic_error("write hook on an undefined register");
-  }
-  regs_[static_cast<size_t>(index)].write = std::move(hook);
+  DefinedAt(offset, "write hook").write = std::move(hook);
   return *this;
 }
 
 RegisterFile &RegisterFile::Lock(uint32_t first, uint32_t last, std::function<bool()> locked,
                                  LockMode mode) {
-  locks_.push_back({first, last, std::move(locked), mode});
+  locks_.push_back({first, last, std::move(locked), mode, -1});
   any_read_zero_lock_ = any_read_zero_lock_ || mode == LockMode::IgnoreWritesReadZero;
   return *this;
+}
+
+RegisterFile &RegisterFile::Protect(const Key &key) {
+  Reg &reg = DefinedAt(key.offset, "key");
+  if (reg.width != key.width || (key.offset + key.width > key.first && key.offset <= key.last)) {
+    throw std::logic_error("a key register must be defined with its width and lie outside the "
+                           "range it protects");
+  }
+  keys_.push_back(key);
+  const auto index = static_cast<int32_t>(keys_.size() - 1);
+  reg.key = index;
+  locks_.push_back({key.first, key.last, {}, key.mode, index});
+  any_read_zero_lock_ = any_read_zero_lock_ || key.mode == LockMode::IgnoreWritesReadZero;
+  return *this;
+}
+
+bool RegisterFile::KeyOpen(const Key &key) const {
+  return !(key.never_unlocks != nullptr && *key.never_unlocks) &&
+         Get(key.offset, key.width) == key.unlock;
+}
+
+bool RegisterFile::Unlocked(uint32_t keyOffset) const {
+  for (const Key &k : keys_) {
+    if (k.offset == keyOffset) {
+      return KeyOpen(k);
+    }
+  }
+  throw std::logic_error("no key register at this offset");
+}
+
+bool RegisterFile::Locked(const LockRange &lock) const {
+  return lock.key >= 0 ? !KeyOpen(keys_[static_cast<size_t>(lock.key)]) : lock.locked();
 }
 
 void RegisterFile::Reset() { value_ = reset_; }
@@ -80,11 +114,11 @@ const RegisterFile::LockRange *RegisterFile::LockOf(uint32_t offset, LockMemo &m
     bool locked;
     if (i < LockMemo::kCapacity) {
       if (memo.state[i] == 0) {
-        memo.state[i] = l.locked() ? 2 : 1;
+        memo.state[i] = Locked(l) ? 2 : 1;
       }
       locked = memo.state[i] == 2;
     } else {
-      locked = l.locked();
+      locked = Locked(l);
     }
     if (locked) {
       return &l;
@@ -141,7 +175,10 @@ uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
     // A defined register: its hook sees the whole register once, the access takes its bytes.
     const Reg &r = regs_[static_cast<size_t>(index)];
     uint64_t whole = Get(r.offset, r.width);
-    if (r.read) {
+    if (r.key >= 0) {
+      const Key &k = keys_[static_cast<size_t>(r.key)];
+      whole = KeyOpen(k) ? k.reads_unlocked : k.reads_locked;
+    } else if (r.read) {
       whole = r.read(whole);
     }
     for (; i < width && offset + i < r.offset + r.width; ++i) {
@@ -156,32 +193,33 @@ uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
 }
 
 void RegisterFile::Write(uint32_t offset, unsigned width, uint64_t value) {
-  // Registers touched, with their values before the write, for the hooks.
-  struct Touched {
+  // Registers that took at least one byte of the write, with their values before it, for the
+  // hooks; a register whose bytes a lock dropped was not written.
+  struct Taken {
     size_t index;
     uint64_t before;
   };
-  Touched touched[8];
-  unsigned touchedCount = 0;
+  Taken taken[8];
+  unsigned takenCount = 0;
   LockMemo memo;
   for (unsigned i = 0; i < width; ++i) {
     const uint32_t at = offset + i;
     if (at >= value_.size()) {
       break;
     }
+    if (LockOf(at, memo) != nullptr) {
+      continue;
+    }
     const int32_t index = reg_of_byte_[at];
     if (index >= 0) {
       const size_t idx = static_cast<size_t>(index);
       bool seen = false;
-      for (unsigned t = 0; t < touchedCount; ++t) {
-        seen = seen || touched[t].index == idx;
+      for (unsigned t = 0; t < takenCount; ++t) {
+        seen = seen || taken[t].index == idx;
       }
       if (!seen) {
-        touched[touchedCount++] = {idx, Get(regs_[idx].offset, regs_[idx].width)};
+        taken[takenCount++] = {idx, Get(regs_[idx].offset, regs_[idx].width)};
       }
-    }
-    if (LockOf(at, memo) != nullptr) {
-      continue;
     }
     const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
     const uint8_t mask = write_mask_[at];
@@ -189,12 +227,36 @@ void RegisterFile::Write(uint32_t offset, unsigned width, uint64_t value) {
     next = static_cast<uint8_t>(next & ~(byte & w1c_mask_[at]));
     value_[at] = next;
   }
-  for (unsigned t = 0; t < touchedCount; ++t) {
-    const Reg &r = regs_[touched[t].index];
+  for (unsigned t = 0; t < takenCount; ++t) {
+    const Reg &r = regs_[taken[t].index];
     if (r.write) {
-      r.write(touched[t].before, Get(r.offset, r.width));
+      r.write(taken[t].before, Get(r.offset, r.width));
     }
   }
+}
+
+Region RegisterFile::Leaf(Device *owner, std::string name, uint8_t widths) {
+  return Region::Leaf(
+      owner, std::move(name), value_.size(),
+      [this, owner](uint64_t offset, unsigned width) -> uint64_t {
+        if (!Fits(offset, width)) {
+          if (owner != nullptr) {
+            owner->GuestError();
+          }
+          return width >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * width)) - 1;
+        }
+        return Read(static_cast<uint32_t>(offset), width);
+      },
+      [this, owner](uint64_t offset, unsigned width, uint64_t value) {
+        if (!Fits(offset, width)) {
+          if (owner != nullptr) {
+            owner->GuestError();
+          }
+          return;
+        }
+        Write(static_cast<uint32_t>(offset), width, value);
+      },
+      widths);
 }
 
 } // namespace sim

@@ -2,14 +2,17 @@
 // value, a write mask (bits software can change; the rest are read-only), a write-1-to-clear
 // mask, and optional hooks for side effects (a read that returns live state or changes it, a
 // write that recomputes what a device decodes). Ranges can be locked by a condition (a
-// write-protect bit, a key register), ignoring writes and optionally reading as zero.
-// Undefined bytes read 0 and ignore writes.
+// write-protect bit), ignoring writes and optionally reading as zero, or by a key register: the
+// registers it protects take writes only while the key register holds the unlocking value.
+// Write hooks run only for writes a lock did not drop. Undefined bytes read 0 and ignore writes.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "sim/core/region.h"
 
 namespace sim {
 
@@ -24,9 +27,23 @@ public:
   };
   // Returns the value a guest read sees, given the stored value; may change model state.
   using ReadHook = std::function<uint64_t(uint64_t stored)>;
-  // Runs after every guest write that touches the register (stored values before and after).
+  // Runs after a guest write a lock did not drop (stored values before and after).
   using WriteHook = std::function<void(uint64_t before, uint64_t after)>;
   enum class LockMode : uint8_t { IgnoreWrites, IgnoreWritesReadZero };
+  // A protection key. The key register (defined before, and outside [first, last]) stores what
+  // is written to it; the block is unlocked while that is `unlock` and reads `reads_unlocked`,
+  // otherwise it reads `reads_locked` and guest writes to [first, last] are ignored (and read 0
+  // in IgnoreWritesReadZero mode). While *never_unlocks is true no value unlocks it.
+  struct Key {
+    uint32_t offset;
+    unsigned width;
+    uint64_t unlock;
+    uint64_t reads_unlocked;
+    uint64_t reads_locked;
+    uint32_t first, last;
+    LockMode mode = LockMode::IgnoreWrites;
+    const bool *never_unlocks = nullptr;
+  };
 
   explicit RegisterFile(uint32_t size);
 
@@ -40,12 +57,23 @@ public:
   // IgnoreWritesReadZero mode).
   RegisterFile &Lock(uint32_t first, uint32_t last, std::function<bool()> locked,
                      LockMode mode = LockMode::IgnoreWrites);
+  RegisterFile &Protect(const Key &key);
+  // Whether the key whose register is at `keyOffset` currently unlocks its range.
+  bool Unlocked(uint32_t keyOffset) const;
 
   void Reset();
 
-  // Guest side: rules and hooks apply.
+  // Guest side: rules and hooks apply. An access must lie within the file (see Fits).
   uint64_t Read(uint32_t offset, unsigned width);
   void Write(uint32_t offset, unsigned width, uint64_t value);
+  bool Fits(uint64_t offset, unsigned width) const {
+    return width != 0 && offset < value_.size() && width <= value_.size() - offset;
+  }
+
+  // A bus leaf over the whole file for `owner`: guest accesses of the accepted widths go to
+  // Read/Write; one that runs past the file's end is a guest error of the owner (all ones on
+  // read, write dropped).
+  Region Leaf(Device *owner, std::string name, uint8_t widths = kWAny);
 
   // Model side: raw stored bytes, no rules, no hooks.
   uint64_t Get(uint32_t offset, unsigned width) const;
@@ -59,11 +87,13 @@ private:
     unsigned width;
     ReadHook read;
     WriteHook write;
+    int32_t key = -1; // index into keys_ when this is a key register
   };
   struct LockRange {
     uint32_t first, last;
-    std::function<bool()> locked;
+    std::function<bool()> locked; // unset for a key's range
     LockMode mode;
+    int32_t key = -1; // index into keys_ for a key's range
   };
   // What one guest access has learnt of the locks: each condition is asked at most once per
   // access (a register's bytes usually share a lock, and conditions may be costly).
@@ -72,12 +102,16 @@ private:
     uint8_t state[kCapacity] = {}; // 0 not asked yet, 1 open, 2 locked
   };
   Reg &RegAt(uint32_t offset, unsigned width);
+  Reg &DefinedAt(uint32_t offset, const char *what);
+  bool KeyOpen(const Key &key) const;
+  bool Locked(const LockRange &lock) const;
   const LockRange *LockOf(uint32_t offset, LockMemo &memo) const;
 
   std::vector<uint8_t> value_, reset_, write_mask_, w1c_mask_;
   std::vector<int32_t> reg_of_byte_; // index into regs_, or -1
   std::vector<Reg> regs_;
   std::vector<LockRange> locks_;
+  std::vector<Key> keys_;
   bool any_read_zero_lock_ = false; // reads need not look at locks without one
 };
 

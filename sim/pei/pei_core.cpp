@@ -1,5 +1,6 @@
 #include "sim/pei/pei_core.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "sim/core/module_globals.h"
@@ -16,6 +17,11 @@ PeiCore *current_core = nullptr;
 constexpr EFI_STATUS kHobListUnavailable = EFI_NOT_READY;
 
 bool IsLast(uint64_t flags) { return (flags & EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST) != 0; }
+
+// HOB lengths are kept a multiple of this; a length that cannot be rounded up within 16 bits
+// is rejected.
+constexpr unsigned kHobAlignment = 8;
+constexpr unsigned kMaxHobLength = 0x10000 - kHobAlignment;
 
 // Descriptor lists are bounded so that a list missing its terminate flag fails instead of
 // running through memory; no real list comes near this length.
@@ -56,6 +62,9 @@ PeiCore::PeiCore(Machine &machine, uint32_t bootMode, size_t hobCapacity, PeiCor
       binding_(binding ? binding : own_binding_.get()), boot_mode_(bootMode),
       hobs_(bootMode, hobCapacity, binding_->HobArea(hobCapacity).bytes,
             binding_->HobArea(hobCapacity).address) {
+  // Free HOB memory is not cleared on a real board: a recognisable fill shows a HOB byte the
+  // module never wrote.
+  std::fill(hobs_.Bytes() + hobs_.UsedBytes(), hobs_.Bytes() + hobs_.Capacity(), kHobMemoryFill);
   Build();
 }
 
@@ -191,76 +200,66 @@ std::vector<const EFI_PEI_NOTIFY_DESCRIPTOR *> PeiCore::Notifies() const {
   return list;
 }
 
-EFI_STATUS PeiCore::InstallPpiAt(uint64_t listAddress) {
+EFI_STATUS PeiCore::ReadList(uint64_t listAddress, uint64_t requiredFlags, bool needsTarget,
+                             std::vector<Descriptor> &list) {
+  list.clear();
   if (listAddress == 0) {
     return EFI_INVALID_PARAMETER;
   }
   const unsigned size = 3 * Memory().PointerSize();
-  std::vector<Descriptor> list;
   for (;;) {
     const Descriptor d = ReadDescriptor(listAddress + list.size() * size);
-    if (list.size() == kMaxListEntries || (d.flags & EFI_PEI_PPI_DESCRIPTOR_PPI) == 0 ||
-        d.guid == 0) {
+    if (list.size() == kMaxListEntries || (d.flags & requiredFlags) == 0 || d.guid == 0 ||
+        (needsTarget && d.target == 0)) {
+      list.clear();
       return EFI_INVALID_PARAMETER;
     }
     list.push_back(d);
     if (IsLast(d.flags)) {
-      break;
+      return EFI_SUCCESS;
     }
   }
-  const size_t first = ppis_.size();
-  ppis_.insert(ppis_.end(), list.begin(), list.end());
-  const size_t last = ppis_.size();
-  // Only the notifies registered before this install; later ones saw these PPIs when they
-  // were registered.
-  const size_t notifyCount = notifies_.size();
-  for (size_t n = 0; n < notifyCount; ++n) {
+}
+
+// Copies are taken because a callback may install PPIs or register notifies, growing the lists.
+void PeiCore::RunNotifies(size_t notifyFirst, size_t notifyEnd, size_t ppiFirst, size_t ppiEnd) {
+  for (size_t n = notifyFirst; n < notifyEnd; ++n) {
     const Descriptor notify = notifies_[n];
     if ((notify.flags & EFI_PEI_PPI_DESCRIPTOR_NOTIFY_CALLBACK) == 0) {
       continue;
     }
-    for (size_t p = first; p < last; ++p) {
+    for (size_t p = ppiFirst; p < ppiEnd; ++p) {
       const Descriptor ppi = ppis_[p];
       if (GuidsEqual(notify.guid, ppi.guid)) {
         RunNotify(notify, ppi);
       }
     }
   }
+}
+
+EFI_STATUS PeiCore::InstallPpiAt(uint64_t listAddress) {
+  std::vector<Descriptor> list;
+  const EFI_STATUS status = ReadList(listAddress, EFI_PEI_PPI_DESCRIPTOR_PPI, false, list);
+  if (EFI_ERROR(status)) {
+    return status;
+  }
+  const size_t first = ppis_.size();
+  ppis_.insert(ppis_.end(), list.begin(), list.end());
+  // Only the notifies registered before this install; later ones saw these PPIs when they
+  // were registered.
+  RunNotifies(0, notifies_.size(), first, ppis_.size());
   return EFI_SUCCESS;
 }
 
 EFI_STATUS PeiCore::NotifyPpiAt(uint64_t listAddress) {
-  if (listAddress == 0) {
-    return EFI_INVALID_PARAMETER;
-  }
-  const unsigned size = 3 * Memory().PointerSize();
   std::vector<Descriptor> list;
-  for (;;) {
-    const Descriptor d = ReadDescriptor(listAddress + list.size() * size);
-    if (list.size() == kMaxListEntries || (d.flags & EFI_PEI_PPI_DESCRIPTOR_NOTIFY_TYPES) == 0 ||
-        d.guid == 0 || d.target == 0) {
-      return EFI_INVALID_PARAMETER;
-    }
-    list.push_back(d);
-    if (IsLast(d.flags)) {
-      break;
-    }
+  const EFI_STATUS status = ReadList(listAddress, EFI_PEI_PPI_DESCRIPTOR_NOTIFY_TYPES, true, list);
+  if (EFI_ERROR(status)) {
+    return status;
   }
   const size_t first = notifies_.size();
   notifies_.insert(notifies_.end(), list.begin(), list.end());
-  const size_t ppiCount = ppis_.size();
-  for (size_t n = first; n < first + list.size(); ++n) {
-    const Descriptor notify = notifies_[n];
-    if ((notify.flags & EFI_PEI_PPI_DESCRIPTOR_NOTIFY_CALLBACK) == 0) {
-      continue;
-    }
-    for (size_t p = 0; p < ppiCount; ++p) {
-      const Descriptor ppi = ppis_[p];
-      if (GuidsEqual(notify.guid, ppi.guid)) {
-        RunNotify(notify, ppi);
-      }
-    }
-  }
+  RunNotifies(first, notifies_.size(), 0, ppis_.size());
   return EFI_SUCCESS;
 }
 
@@ -305,14 +304,25 @@ EFI_STATUS PeiCore::GetHobListAt(uint64_t listOut) {
   return EFI_SUCCESS;
 }
 
+// As a PI core does it: the length is rounded up to a multiple of 8 (HOBs stay 8-byte aligned)
+// and the body after the header keeps whatever HOB memory held; HobList clears a new HOB, so the
+// bytes are put back.
 EFI_STATUS PeiCore::CreateHobAt(uint16_t type, uint16_t length, uint64_t hobOut) {
   Called("CreateHob", type, length);
-  if (hobOut == 0) {
+  if (hobOut == 0 || length < sizeof(EFI_HOB_GENERIC_HEADER) || length > kMaxHobLength) {
     return EFI_INVALID_PARAMETER;
   }
+  const auto rounded = static_cast<uint16_t>((length + kHobAlignment - 1) & ~(kHobAlignment - 1));
+  // The new HOB's header replaces the end HOB; its body is the memory after it.
+  const size_t bodyAt = hobs_.UsedBytes();
+  const size_t bodySize =
+      std::min<size_t>(rounded - sizeof(EFI_HOB_GENERIC_HEADER), hobs_.Capacity() - bodyAt);
+  std::vector<uint8_t> held(hobs_.Bytes() + bodyAt, hobs_.Bytes() + bodyAt + bodySize);
   void *hob = nullptr;
-  const EFI_STATUS status = hobs_.Create(type, length, &hob);
+  const EFI_STATUS status = hobs_.Create(type, rounded, &hob);
   if (!EFI_ERROR(status)) {
+    std::copy(held.begin(), held.end(),
+              static_cast<uint8_t *>(hob) + sizeof(EFI_HOB_GENERIC_HEADER));
     Memory().WritePointer(hobOut, hobs_.AddressOf(hob));
   }
   return status;

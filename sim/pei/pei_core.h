@@ -8,6 +8,10 @@
 // PPIs and register notifies themselves; each pair of (notify, PPI) runs once. Dispatch-type
 // notifies are recorded but never run (no PEIM dispatcher is modelled).
 //
+// CreateHob follows it too: a HOB's length is rounded up to a multiple of 8, and its body is
+// not cleared. Free HOB memory starts filled with kHobMemoryFill, so a byte the module leaves
+// unwritten shows.
+//
 // The core works on the module's addresses through a PeiCoreBinding: its tables, the descriptors
 // it is given and the HOB list are guest memory of the binding's pointer width, and its calls into
 // the module (entry point, notify callbacks) go through the binding. The default binding is the
@@ -91,6 +95,9 @@ struct IpmiResponse {
 
 class PeiCore {
 public:
+  // What free HOB memory holds until a HOB is created over it.
+  static constexpr uint8_t kHobMemoryFill = 0xAF;
+
   // A core for a host build of the module.
   PeiCore(Machine &machine, uint32_t bootMode, size_t hobCapacity = HobList::kDefaultCapacity);
   // A core for a module reached through `binding`, which must outlive the core; null: the host
@@ -195,6 +202,14 @@ private:
   Descriptor ReadDescriptor(uint64_t address);
   bool GuidsEqual(uint64_t a, uint64_t b);
   void RunNotify(const Descriptor &notify, const Descriptor &ppi);
+  // Reads a descriptor list up to its entry with the terminate flag. EFI_INVALID_PARAMETER (and
+  // an empty list) for a null list, an entry without any of `requiredFlags`, without a GUID, or
+  // without a target when `needsTarget`, or a list that does not end within a bound.
+  EFI_STATUS ReadList(uint64_t listAddress, uint64_t requiredFlags, bool needsTarget,
+                      std::vector<Descriptor> &list);
+  // Runs each callback notify of notifies_[notifyFirst, notifyEnd) for each PPI of
+  // ppis_[ppiFirst, ppiEnd) with its GUID, notify by notify.
+  void RunNotifies(size_t notifyFirst, size_t notifyEnd, size_t ppiFirst, size_t ppiEnd);
 
   Machine &machine_;
   std::unique_ptr<PeiCoreBinding> own_binding_;

@@ -110,7 +110,7 @@ TEST(PeiCoreOn32BitMemory, TablesDescriptorsAndResultsUse32BitPointers) {
   EXPECT_GT(hob, kBase);
   EXPECT_LT(hob, kBase + kHobBytes);
   EXPECT_EQ(m.ReadUint(hob, 2), EFI_HOB_TYPE_GUID_EXTENSION);
-  EXPECT_EQ(m.ReadUint(kBase + offsetof(EFI_HOB_HANDOFF_INFO_TABLE, EfiEndOfHobList), 8), hob + 28);
+  EXPECT_EQ(m.ReadUint(kBase + offsetof(EFI_HOB_HANDOFF_INFO_TABLE, EfiEndOfHobList), 8), hob + 32);
 
   // SetMem on guest RAM writes guest memory, not the bus.
   core.SetMemAt(0x18400, 6, 0x3C);

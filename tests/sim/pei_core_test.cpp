@@ -2,6 +2,7 @@
 // a PI core does it, the PPI database, HOB creation and SetMem.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -120,13 +121,13 @@ TEST_F(PeiCoreTest, PcdTokensComeFromTheBoard) {
 }
 
 TEST_F(PeiCoreTest, CreateHobKeepsTheEndHobLastAndFailsCleanlyWhenFull) {
-  sim::PeiCore small(machine, 0, 56 + 8 + 28);
+  sim::PeiCore small(machine, 0, 56 + 8 + 32);
   const EFI_PEI_SERVICES **ss = small.Services();
   VOID *hob = nullptr;
   ASSERT_EQ((*ss)->CreateHob(ss, 4, 28, &hob), EFI_SUCCESS);
   const auto before = small.Hobs().Walk();
   ASSERT_EQ(before.size(), 3u);
-  EXPECT_EQ(before[1].length, 28);
+  EXPECT_EQ(before[1].length, 32);
   EXPECT_EQ(before.back().type, 0xFFFF);
   EXPECT_EQ((*ss)->CreateHob(ss, 4, 8, &hob), EFI_OUT_OF_RESOURCES);
   EXPECT_EQ(small.Hobs().Walk().size(), 3u);
@@ -134,6 +135,73 @@ TEST_F(PeiCoreTest, CreateHobKeepsTheEndHobLastAndFailsCleanlyWhenFull) {
   // The PHIT's end-of-list pointer follows the end HOB.
   auto *phit = static_cast<EFI_HOB_HANDOFF_INFO_TABLE *>(small.Hobs().Head());
   EXPECT_EQ(phit->EfiEndOfHobList, reinterpret_cast<uintptr_t>(before.back().bytes));
+}
+
+TEST_F(PeiCoreTest, CreateHobRoundsLengthsUpToMultiplesOfEight) {
+  VOID *hob = nullptr;
+  for (const uint16_t length : {8, 9, 15, 16, 28, 0x1001}) {
+    ASSERT_EQ((*s)->CreateHob(s, 4, length, &hob), EFI_SUCCESS) << length;
+    const auto *header = static_cast<const EFI_HOB_GENERIC_HEADER *>(hob);
+    EXPECT_EQ(header->HobLength, (length + 7) / 8 * 8) << length;
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(hob) % 8, 0u);
+    // The end HOB follows the rounded length.
+    const auto *next = reinterpret_cast<const EFI_HOB_GENERIC_HEADER *>(
+        static_cast<uint8_t *>(hob) + header->HobLength);
+    EXPECT_EQ(next->HobType, EFI_HOB_TYPE_END_OF_HOB_LIST);
+  }
+  const size_t count = core.Hobs().Walk().size();
+  // Below the header, or too long to round within 16 bits: rejected, the list unchanged.
+  for (const uint16_t length : {0, 7, 0xFFF9, 0xFFFF}) {
+    EXPECT_EQ((*s)->CreateHob(s, 4, length, &hob), EFI_INVALID_PARAMETER) << length;
+  }
+  EXPECT_EQ(core.Hobs().Walk().size(), count);
+}
+
+TEST_F(PeiCoreTest, CreateHobLeavesTheBodyAsHobMemoryHeldIt) {
+  VOID *first = nullptr;
+  ASSERT_EQ((*s)->CreateHob(s, 4, 40, &first), EFI_SUCCESS);
+  const auto *bytes = static_cast<const uint8_t *>(first);
+  EXPECT_EQ(bytes[0], 4); // the header is the core's
+  EXPECT_EQ(bytes[2], 40);
+  for (size_t i = sizeof(EFI_HOB_GENERIC_HEADER); i < 40; ++i) {
+    EXPECT_EQ(bytes[i], sim::PeiCore::kHobMemoryFill) << i;
+  }
+  // What a module wrote into one HOB stays; the next HOB's body again holds the fill, including
+  // where the end HOB stood before.
+  std::memset(static_cast<uint8_t *>(first) + 8, 0x11, 32);
+  VOID *second = nullptr;
+  ASSERT_EQ((*s)->CreateHob(s, 4, 24, &second), EFI_SUCCESS);
+  EXPECT_EQ(bytes[39], 0x11);
+  const auto *body = static_cast<const uint8_t *>(second);
+  for (size_t i = sizeof(EFI_HOB_GENERIC_HEADER); i < 24; ++i) {
+    EXPECT_EQ(body[i], sim::PeiCore::kHobMemoryFill) << i;
+  }
+}
+
+// Installs and notify registrations read their lists the same way: every entry up to the
+// terminate flag, or nothing at all.
+TEST_F(PeiCoreTest, DescriptorListsEndAtTheirTerminateFlagWithinABound) {
+  constexpr size_t kBound = 256;
+  std::vector<EFI_PEI_PPI_DESCRIPTOR> ppis(kBound + 1, {0x10, &kB, &ppiValue1});
+  const size_t before = core.InstalledPpis().size();
+  EXPECT_EQ((*s)->InstallPpi(s, ppis.data()), EFI_INVALID_PARAMETER);
+  ppis[kBound].Flags = 0x80000010; // the terminator one past the bound
+  EXPECT_EQ((*s)->InstallPpi(s, ppis.data()), EFI_INVALID_PARAMETER);
+  EXPECT_EQ(core.InstalledPpis().size(), before);
+  ppis[kBound - 1].Flags = 0x80000010;
+  EXPECT_EQ((*s)->InstallPpi(s, ppis.data()), EFI_SUCCESS);
+  EXPECT_EQ(core.InstalledPpis().size(), before + kBound);
+
+  // A notify list with an entry lacking its function is refused whole.
+  const EFI_PEI_NOTIFY_DESCRIPTOR noFunction[] = {{0x20, &kB, NotifyB}, {0x80000020, &kB, nullptr}};
+  EXPECT_EQ((*s)->NotifyPpi(s, noFunction), EFI_INVALID_PARAMETER);
+  EXPECT_TRUE(core.Notifies().empty());
+  EXPECT_TRUE(log_.empty());
+  const EFI_PEI_PPI_DESCRIPTOR noGuid[] = {{0x80000010, nullptr, &ppiValue1}};
+  EXPECT_EQ((*s)->InstallPpi(s, noGuid), EFI_INVALID_PARAMETER);
+  EXPECT_EQ((*s)->InstallPpi(s, nullptr), EFI_INVALID_PARAMETER);
+  EXPECT_EQ((*s)->NotifyPpi(s, nullptr), EFI_INVALID_PARAMETER);
+  EXPECT_EQ(core.InstalledPpis().size(), before + kBound);
 }
 
 TEST_F(PeiCoreTest, SetMemReachesDeviceMemoryThroughTheBus) {

@@ -6,6 +6,27 @@ const EFI_HOB_GENERIC_HEADER *Header(const VOID *hob) {
 }
 } // namespace
 
+EFI_STATUS CreateGuidHob(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *name, UINT16 size,
+                         VOID **hob) {
+  VOID *made = nullptr;
+  const EFI_STATUS status =
+      (*peiServices)->CreateHob(peiServices, EFI_HOB_TYPE_GUID_EXTENSION, size, &made);
+  if (EFI_ERROR(status)) {
+    return status;
+  }
+  if (made == nullptr) {
+    return EFI_OUT_OF_RESOURCES;
+  }
+  EFI_HOB_GUID_TYPE *guidHob = static_cast<EFI_HOB_GUID_TYPE *>(made);
+  UINT8 *bytes = static_cast<UINT8 *>(made);
+  for (UINTN i = sizeof(EFI_HOB_GUID_TYPE); i < guidHob->Header.HobLength; ++i) {
+    bytes[i] = 0;
+  }
+  guidHob->Name = *name;
+  *hob = made;
+  return EFI_SUCCESS;
+}
+
 EFI_STATUS NextGuidHob(VOID **hob) {
   if (hob == nullptr || *hob == nullptr) {
     return EFI_INVALID_PARAMETER;

@@ -1,7 +1,16 @@
-// Walking the HOB list for GUID extension HOBs, stepping from HOB to HOB by the length field.
+// The module's GUID extension HOBs: creating them, and walking the HOB list for them, stepping
+// from HOB to HOB by the length field.
 #pragma once
 
 #include "uefi/pi_hob.h"
+#include "uefi/pi_pei.h"
+
+// Creates a GUID HOB of `size` bytes (header and name included) named `name` and stores it in
+// *hob. Everything after the name reads zero: the PEI core neither clears a new HOB's body nor
+// the bytes its length is rounded up by. Fails with CreateHob's status, or EFI_OUT_OF_RESOURCES
+// when CreateHob succeeds without giving a HOB.
+EFI_STATUS CreateGuidHob(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *name, UINT16 size,
+                         VOID **hob);
 
 // Walks forward from *position (exclusive) to the GUID HOB named `name` and stores it in
 // *position. EFI_NOT_FOUND at the end of the list, leaving *position unchanged.

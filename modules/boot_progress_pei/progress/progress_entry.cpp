@@ -15,14 +15,9 @@ BPP_NOTIFY_CALLBACK(OnProgressStart) {
   (void)notifyDescriptor;
   (void)ppi;
   VOID *hob = nullptr;
-  EFI_STATUS status =
-      (*peiServices)
-          ->CreateHob(peiServices, EFI_HOB_TYPE_GUID_EXTENSION, sizeof(ProgressRecord), &hob);
-  if (!EFI_ERROR(status) && hob != nullptr) {
-    ProgressRecord *record = static_cast<ProgressRecord *>(hob);
-    record->Hob.Name = ProgressRecordGuid;
-    record->Marker = kProgressRecordMarker;
-    record->Percent = 0;
+  EFI_STATUS status = CreateGuidHob(peiServices, &ProgressRecordGuid, sizeof(ProgressRecord), &hob);
+  if (!EFI_ERROR(status)) {
+    static_cast<ProgressRecord *>(hob)->Marker = kProgressRecordMarker;
   }
 
   EFI_BOOT_MODE bootMode = 0;

@@ -39,15 +39,7 @@ uint32_t BmcDelay(const ChipConfig &c) {
 ChipMemoryController::ChipMemoryController(Bus &bus, const ChipConfig &config, ChipDram &dram,
                                            BringUpTracker &tracker)
     : Device(bus, "chip-mcr"), regs(kMcrSize), config_(config), dram_(dram), tracker_(tracker),
-      leaf_(Region::Leaf(
-          this, "chip-mcr", kMcrSize,
-          [this](uint64_t offset, unsigned width) {
-            return regs.Read(static_cast<uint32_t>(offset), width);
-          },
-          [this](uint64_t offset, unsigned width, uint64_t value) {
-            regs.Write(static_cast<uint32_t>(offset), width, value);
-          },
-          kW32)) {
+      leaf_(regs.Leaf(this, "chip-mcr", kW32)) {
   const bool bmc = config.started_by_bmc;
   regs.DefineRange(0, kMcrSize / kRegisterWidth, kRegisterWidth, 0, kAllBits);
   regs.Define({kMcrConfig, kRegisterWidth, bmc ? kBmcConfig | SizeCode(config.size_mib) : 0,
@@ -58,47 +50,33 @@ ChipMemoryController::ChipMemoryController(Bus &bus, const ChipConfig &config, C
   regs.Define({kMcrPhyStatus, kRegisterWidth, 0, 0, 0});
   regs.Define({kMcrMargins, kRegisterWidth, 0, 0, 0});
 
-  regs.OnRead(kMcrKey, [this](uint64_t) -> uint64_t { return Unlocked() ? kKeyUnlocked : 0; });
-  regs.Lock(kRegisterWidth, kMcrSize - 1, [this] { return !Unlocked(); });
-  // Hooks run on every write, also one the lock dropped: each acts only while unlocked.
+  regs.Protect({kMcrKey, kRegisterWidth, kMcrKeyValue, kKeyUnlocked, 0, kRegisterWidth,
+                kMcrSize - 1, RegisterFile::LockMode::IgnoreWrites,
+                &config_.faults.mcr_never_unlocks});
   regs.OnWrite(kMcrPhyControl, [this](uint64_t, uint64_t after) {
-    if (Unlocked()) {
-      PhyControlWritten(static_cast<uint32_t>(after));
-    }
+    PhyControlWritten(static_cast<uint32_t>(after));
   });
   regs.OnRead(kMcrPhyControl, [this](uint64_t stored) { return ReadPhyControl(stored); });
   regs.OnWrite(kMcrTestCommand, [this](uint64_t, uint64_t after) {
-    if (Unlocked()) {
-      TestCommandWritten(static_cast<uint32_t>(after));
-    }
+    TestCommandWritten(static_cast<uint32_t>(after));
   });
   regs.OnRead(kMcrTestCommand, [this](uint64_t stored) { return ReadTestCommand(stored); });
   regs.OnWrite(kMcrConfig, [this](uint64_t before, uint64_t after) {
-    if (Unlocked()) {
-      ConfigWritten(static_cast<uint32_t>(before), static_cast<uint32_t>(after));
-    }
+    ConfigWritten(static_cast<uint32_t>(before), static_cast<uint32_t>(after));
   });
   regs.OnRead(kMcrConfig, [this](uint64_t stored) { return ReadConfig(stored); });
   for (const uint32_t reg : {kMcrPhyVref, kMcrPhyDelay}) {
     regs.OnWrite(reg, [this, reg](uint64_t, uint64_t after) {
-      if (Unlocked()) {
-        tracker_.SettingWritten(reg, static_cast<uint32_t>(after));
-      }
+      tracker_.SettingWritten(reg, static_cast<uint32_t>(after));
     });
   }
   for (const uint32_t reg : {kMcrTestSetup, kMcrTestPattern}) {
-    regs.OnWrite(reg, [this](uint64_t, uint64_t) {
-      if (Unlocked()) {
-        tracker_.TestSetupWritten();
-      }
-    });
+    regs.OnWrite(reg, [this](uint64_t, uint64_t) { tracker_.TestSetupWritten(); });
   }
   Reset();
 }
 
-bool ChipMemoryController::Unlocked() const {
-  return !config_.faults.mcr_never_unlocks && regs.Get(kMcrKey, kRegisterWidth) == kMcrKeyValue;
-}
+bool ChipMemoryController::Unlocked() const { return regs.Unlocked(kMcrKey); }
 
 PhySettings ChipMemoryController::Now() const {
   return {static_cast<uint32_t>(regs.Get(kMcrPhyVref, kRegisterWidth)),

@@ -11,27 +11,15 @@ constexpr unsigned kRegisterWidth = 4;
 
 ChipRegisterBlock::ChipRegisterBlock(Bus &bus, std::string name, uint32_t size,
                                      std::optional<uint32_t> key)
-    : Device(bus, name), regs(size), key_(key),
-      leaf_(Region::Leaf(
-          this, name, size,
-          [this](uint64_t offset, unsigned width) {
-            return regs.Read(static_cast<uint32_t>(offset), width);
-          },
-          [this](uint64_t offset, unsigned width, uint64_t value) {
-            regs.Write(static_cast<uint32_t>(offset), width, value);
-          },
-          kW32)) {
+    : Device(bus, name), regs(size), key_(key), leaf_(regs.Leaf(this, name, kW32)) {
   regs.DefineRange(0, size / kRegisterWidth, kRegisterWidth, 0, 0xFFFFFFFFu);
   if (key_) {
-    regs.OnRead(kKeyRegister,
-                [this](uint64_t) -> uint64_t { return Unlocked() ? chipreg::kKeyUnlocked : 0; });
-    regs.Lock(kRegisterWidth, size - 1, [this] { return !Unlocked(); });
+    regs.Protect(
+        {kKeyRegister, kRegisterWidth, *key_, chipreg::kKeyUnlocked, 0, kRegisterWidth, size - 1});
   }
 }
 
-bool ChipRegisterBlock::Unlocked() const {
-  return !key_ || regs.Get(kKeyRegister, kRegisterWidth) == *key_;
-}
+bool ChipRegisterBlock::Unlocked() const { return !key_ || regs.Unlocked(kKeyRegister); }
 
 void ChipRegisterBlock::Reset() { regs.Reset(); }
 

@@ -14,14 +14,7 @@ constexpr uint32_t kBaseReg = kWindowBase - kWindowControl;
 ChipRegisterWindow::ChipRegisterWindow(Bus &bus, Region &internalBus)
     : Device(bus, "chip-window"), regs(kWindowControlSize),
       bar_(Region::Container(this, "chip-window", kWindowBarSize)),
-      control_(Region::Leaf(
-          this, "chip-window-control", kWindowControlSize,
-          [this](uint64_t offset, unsigned width) {
-            return regs.Read(static_cast<uint32_t>(offset), width);
-          },
-          [this](uint64_t offset, unsigned width, uint64_t value) {
-            regs.Write(static_cast<uint32_t>(offset), width, value);
-          })),
+      control_(regs.Leaf(this, "chip-window-control")),
       aperture_(Region::Alias(this, "chip-window-aperture", &internalBus, 0, kWindowApertureSize)) {
   regs.Define({kEnableReg, 4, 0, kWindowEnableBit, 0});
   regs.Define({kBaseReg, 4, 0, kWindowBaseMask, 0});

@@ -13,34 +13,23 @@ constexpr uint32_t kAllBits = 0xFFFFFFFFu;
 
 ChipScu::ChipScu(Bus &bus, const ChipConfig &config)
     : Device(bus, "chip-scu"), regs(kScuSize), config_(config),
-      leaf_(Region::Leaf(
-          this, "chip-scu", kScuSize,
-          [this](uint64_t offset, unsigned width) {
-            return regs.Read(static_cast<uint32_t>(offset), width);
-          },
-          [this](uint64_t offset, unsigned width, uint64_t value) {
-            regs.Write(static_cast<uint32_t>(offset), width, value);
-          },
-          kW32)) {
+      leaf_(regs.Leaf(this, "chip-scu", kW32)) {
   regs.DefineRange(0, kScuSize / kRegisterWidth, kRegisterWidth, 0, kAllBits);
   const uint32_t straps = config.straps | (config.ddr4 ? kStrapDdr4 : 0);
   regs.Define({kScuStraps, kRegisterWidth, straps, kAllBits, 0});
   regs.Define({kScuStartupFlags, kRegisterWidth, config.started_by_bmc ? kStartupDoneFlags : 0,
                kAllBits, 0});
 
-  regs.OnRead(kScuKey, [this](uint64_t) -> uint64_t { return Unlocked() ? kKeyUnlocked : 0; });
-  regs.Lock(kRegisterWidth, kScuSize - 1, [this] { return !Unlocked(); });
+  regs.Protect({kScuKey, kRegisterWidth, kScuKeyValue, kKeyUnlocked, 0, kRegisterWidth,
+                kScuSize - 1, RegisterFile::LockMode::IgnoreWrites,
+                &config_.faults.scu_never_unlocks});
   // A write to SCU70 stores what was written; the hook ORs it onto the straps before it.
   regs.OnWrite(kScuStraps, [this](uint64_t before, uint64_t after) {
-    if (Unlocked()) {
-      regs.Set(kScuStraps, kRegisterWidth, before | after);
-    }
+    regs.Set(kScuStraps, kRegisterWidth, before | after);
   });
   regs.OnWrite(kScuStrapClear, [this](uint64_t, uint64_t after) {
-    if (Unlocked()) {
-      regs.Set(kScuStraps, kRegisterWidth, Straps() & ~after);
-      regs.Set(kScuStrapClear, kRegisterWidth, 0);
-    }
+    regs.Set(kScuStraps, kRegisterWidth, Straps() & ~after);
+    regs.Set(kScuStrapClear, kRegisterWidth, 0);
   });
   regs.OnWrite(kScuStartupFlags, [this](uint64_t before, uint64_t after) {
     if ((before & kStartupRunning) == 0 && (after & kStartupRunning) != 0 && on_flags_set) {
@@ -50,9 +39,7 @@ ChipScu::ChipScu(Bus &bus, const ChipConfig &config)
   regs.OnRead(kScuStartupFlags, [this](uint64_t stored) { return ReadStartupFlags(stored); });
 }
 
-bool ChipScu::Unlocked() const {
-  return !config_.faults.scu_never_unlocks && regs.Get(kScuKey, kRegisterWidth) == kScuKeyValue;
-}
+bool ChipScu::Unlocked() const { return regs.Unlocked(kScuKey); }
 
 uint32_t ChipScu::Straps() const {
   return static_cast<uint32_t>(regs.Get(kScuStraps, kRegisterWidth));
