@@ -4,7 +4,7 @@
 
 #include "sim/core/bus.h"
 #include "sim/core/clock.h"
-#include "sim/devices/cpu/cpu_model.h"
+#include "sim/core/cpu_model.h"
 
 namespace sim {
 

@@ -8,7 +8,6 @@
 #include "sim/core/input_file.h"
 #include "sim/core/json_input.h"
 #include "sim/core/scenario_keys.h"
-#include "sim/pei/ppi_names.h"
 #include "uefi/pi_pei.h"
 
 namespace sim {
@@ -35,25 +34,6 @@ std::string KnownList(std::initializer_list<std::string_view> known) {
     list += (list.empty() ? "" : ", ") + std::string(k);
   }
   return list;
-}
-
-std::vector<std::string> PpiNames(const json &value, const std::string &source,
-                                  const std::string &key) {
-  if (!value.is_array() || value.size() > kMaxScenarioEvents) {
-    throw ScenarioError(source, key,
-                        "a list of PPI names (" + PlatformPpiNameList() + "), at most " +
-                            std::to_string(kMaxScenarioEvents));
-  }
-  std::vector<std::string> names;
-  for (size_t i = 0; i < value.size(); ++i) {
-    const std::string at = key + "[" + std::to_string(i) + "]";
-    if (!value[i].is_string() || !PlatformPpiGuid(value[i].get<std::string>())) {
-      throw ScenarioError(source, at,
-                          "one of " + PlatformPpiNameList() + ", got " + value[i].dump());
-    }
-    names.push_back(value[i].get<std::string>());
-  }
-  return names;
 }
 
 uint64_t MicrosToNanos(const json &value, const std::string &source, const std::string &key) {
@@ -226,8 +206,6 @@ std::string BootModeName(uint32_t mode) {
 
 Scenario DefaultScenario() {
   Scenario s;
-  s.events = {"ProgressStart",   "ScreenA",     "Milestone5",    "Milestone10", "Milestone15",
-              "PermanentMemory", "Milestone30", "IpmiTransport", "Footer"};
   s.pcd[kPcdTokenPciExpressBase] = kDefaultPciExpressBase;
   return s;
 }
@@ -244,12 +222,6 @@ Scenario ParseScenario(const json &doc, const std::string &source,
   s.raw = doc;
   if (doc.contains("boot_mode")) {
     s.boot_mode = BootMode(doc["boot_mode"], source);
-  }
-  if (doc.contains("events")) {
-    s.events = PpiNames(doc["events"], source, "events");
-  }
-  if (doc.contains("preinstalled")) {
-    s.preinstalled = PpiNames(doc["preinstalled"], source, "preinstalled");
   }
   if (doc.contains("cost_model")) {
     const json &c = doc["cost_model"];

@@ -2,9 +2,6 @@
 // built in; a key the file leaves out keeps the default board's value (docs/scenario.md lists
 // every key with its range and default). Core keys, read here:
 //   boot_mode    "normal", "s3", "recovery" or a number 0 to 0xFFFFFFFF
-//   events       PPIs other components install, in order, by name (see sim/pei/ppi_names.h);
-//                at most kMaxScenarioEvents; [] means none
-//   preinstalled PPIs installed before the module is loaded (same names and limit)
 //   cost_model   {"io_us", "mmio_read_us", "mmio_write_us"}: virtual time per bus access, each
 //                0 to 1000 microseconds
 //   pcd          {"<token>": value}: the PCD tokens the board publishes, 5 (PCI Express base) and 6
@@ -12,7 +9,8 @@
 //   host         {"config_base"}: where the host decodes PCI configuration space (ECAM);
 //                PCD token 5 follows it unless the scenario sets token 5 itself
 //   hob_capacity bytes of HOB memory, 64 to 16 MiB
-// Blocks of the board's hardware ("flash", "smm", "display", "pch", "bmc") are parsed, from `raw`,
+// Blocks of the board's hardware ("flash", "smm", "display", "pch", "bmc") and the PEI board's
+// PPI events ("events", "preinstalled", sim/pei/event_scenario.h) are parsed, from `raw`,
 // by the assemblies of the models they configure, with the checking helpers below.
 #pragma once
 
@@ -37,15 +35,12 @@ public:
   const std::string file, key, expected;
 };
 
-constexpr size_t kMaxScenarioEvents = 256;
 constexpr double kMaxAccessCostUs = 1000.0;
 
 struct Scenario {
   std::string source = "<built-in default>"; // file the scenario came from
   std::filesystem::path base_dir = ".";      // relative paths in the scenario start here
   uint32_t boot_mode = 0;
-  std::vector<std::string> events;
-  std::vector<std::string> preinstalled;
   CostModel cost;
   std::map<uint64_t, uint64_t> pcd;
   uint64_t config_base = 0x80000000;

@@ -9,7 +9,8 @@ using nlohmann::json;
 const std::vector<ScenarioKey> &ScenarioKeys() {
   using enum KeyShape;
   static const std::vector<ScenarioKey> keys = {
-      // The PEI core and the boot (sim/core/scenario.cpp).
+      // The PEI core and the boot (sim/core/scenario.cpp; events and preinstalled:
+      // sim/pei/event_scenario.cpp).
       {"boot_mode", kValue, "\"normal\", \"s3\", \"recovery\" or an integer from 0 to 0xFFFFFFFF",
        "\"normal\""},
       {"events", kValue, "a list of at most 256 PPI names, installed in order; [] means none",

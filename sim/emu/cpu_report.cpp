@@ -19,6 +19,21 @@ nlohmann::json CpuReportJson(const CpuReport &cpu) {
           {"guest_errors", errors}};
 }
 
+std::string CpuReportText(const CpuReport &cpu) {
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "image: %llu instructions, deepest stack %llu bytes, %zu guest errors\n",
+                static_cast<unsigned long long>(cpu.instructions),
+                static_cast<unsigned long long>(cpu.stack_bytes), cpu.errors.size());
+  std::string text = line;
+  for (const GuestError &e : cpu.errors) {
+    std::snprintf(line, sizeof line,
+                  "  guest error at 0x%llX: ", static_cast<unsigned long long>(e.pc));
+    text += line + e.what + "\n";
+  }
+  return text;
+}
+
 std::vector<uint8_t> ReadImageFile(const std::filesystem::path &file) {
   InputFile in = ReadInputFile(file, kFlashImageLimit);
   if (!in.ok()) {

@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <unicorn/unicorn.h>
 
+#include "sim/binding/enable_calls.h"
+#include "sim/binding/phase_functions.h"
 #include "sim/core/phase_log.h"
 #include "sim/emu/link_map.h"
-#include "sim/pei/enable_calls.h"
 #include "sim/pei/pei_boot.h"
-#include "sim/pei/phase_functions.h"
 #include "sim/pi/fv_builder.h"
 
 namespace sim::emu {
@@ -374,6 +375,7 @@ PeiImageRun MakePeiImageRun(const Scenario &scenario, const std::vector<uint8_t>
   PeiImageBinding::ObservedFunctions observed = {FindSymbol(symbols, "?DrawImageFile@@"),
                                                  FindSymbol(symbols, "?EnableGraphicsController@@"),
                                                  {}};
+  std::string missing;
   for (const char *name : kPhaseFunctions) {
     // C++ functions carry their decorated name, the C entry point a leading underscore.
     std::optional<uint32_t> rva = FindSymbol(symbols, std::string("?") + name + "@@");
@@ -382,7 +384,14 @@ PeiImageRun MakePeiImageRun(const Scenario &scenario, const std::vector<uint8_t>
     }
     if (rva) {
       observed.phases.push_back({name, *rva});
+    } else {
+      missing += (missing.empty() ? "" : ", ") + std::string(name);
     }
+  }
+  // A phase the map does not place would vanish from the timing without a word.
+  if (!missing.empty()) {
+    throw std::runtime_error("the linker map " + linkMap.string() + " lacks the phase functions " +
+                             missing);
   }
   PeiImageBinding *binding = nullptr;
   run.board = std::make_unique<PeiBoard>(scenario, [&](PeiBoard &b) {

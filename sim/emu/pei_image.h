@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "sim/emu/cpu_emulator.h"
+#include "sim/emu/cpu_report.h"
 #include "sim/emu/guest_abi.h"
 #include "sim/pei/pei_board.h"
 #include "sim/pi/pe_image.h"
@@ -54,13 +55,6 @@ struct PeimVolume {
 inline constexpr EFI_GUID kBootProgressPeiFileGuid = {
     0x5B3D6E7A, 0x41C2, 0x4D8E, {0x9A, 0x67, 0x1F, 0x30, 0xC8, 0x55, 0xB2, 0x0D}};
 PeimVolume PackPeimVolume(const std::vector<uint8_t> &image, uint64_t base);
-
-struct CpuReport {
-  uint64_t instructions = 0;
-  uint64_t stack_bytes = 0; // deepest stack use
-  std::vector<GuestError> errors;
-  uint64_t flash_writes = 0;
-};
 
 class PeiImageBinding final : public PeiCoreBinding {
 public:

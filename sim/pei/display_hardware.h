@@ -11,6 +11,7 @@
 #include <array>
 #include <memory>
 
+#include "sim/binding/enable_calls.h"
 #include "sim/devices/chip/bmc_chip.h"
 #include "sim/devices/pci/pci_bridge.h"
 #include "sim/devices/pci/pci_host.h"
@@ -18,7 +19,6 @@
 #include "sim/devices/vga/vga_controller.h"
 #include "sim/devices/vga/vga_function.h"
 #include "sim/pei/display_scenario.h"
-#include "sim/pei/enable_calls.h"
 
 namespace sim {
 

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "sim/core/efi_status_names.h"
 #include "sim/core/hex_text.h"
 #include "sim/devices/vga/vga_regs.h"
-#include "sim/smm/efi_status_names.h"
 
 namespace sim {
 

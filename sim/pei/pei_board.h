@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "modules/boot_progress_pei/graphics/screen.h"
+#include "sim/binding/image_calls.h"
 #include "sim/core/machine.h"
 #include "sim/core/phase_log.h"
 #include "sim/core/scenario.h"
 #include "sim/devices/memory/flash.h"
 #include "sim/devices/pci/pci_host.h"
 #include "sim/pei/display_hardware.h"
+#include "sim/pei/event_scenario.h"
 #include "sim/pei/pei_core.h"
 #include "sim/pei/platform_hardware.h"
-#include "sim/screen/image_calls.h"
 #include "sim/screen/screenshot.h"
 
 namespace sim {
@@ -36,6 +36,7 @@ public:
   ScreenPicture Screen() const { return display.Screen(); }
 
   const Scenario scenario;
+  const PpiEventSetting ppi_events{ParsePpiEvents(scenario)};
   Machine machine;
   PciHost pci{machine.bus, scenario.config_base};
   DisplayHardware display{machine, pci, ParseDisplayConfig(scenario)};

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "modules/boot_progress_pei/progress/callbacks.h"
+#include "sim/binding/module_entries.h"
 
 namespace sim {
 
@@ -43,17 +43,17 @@ BootResult RunPeiBoot(PeiBoard &board,
                       const std::function<void(size_t, const EventOutcome &)> &afterEvent,
                       const std::function<EFI_STATUS()> &load) {
   BootResult result;
-  for (const std::string &name : board.scenario.preinstalled) {
+  for (const std::string &name : board.ppi_events.preinstalled) {
     Mark(board, "preinstall " + name);
     board.InstallPlatformPpi(name);
   }
   Mark(board, "entry BootProgressPei");
-  result.entry_status = load ? load() : board.core.RunPeim(BootProgressPeiEntry);
-  for (size_t i = 0; i < board.scenario.events.size(); ++i) {
-    Mark(board, "install " + board.scenario.events[i]);
-    board.InstallPlatformPpi(board.scenario.events[i]);
+  result.entry_status = load ? load() : board.core.RunPeim(BootProgressPeiEntryPoint());
+  for (size_t i = 0; i < board.ppi_events.events.size(); ++i) {
+    Mark(board, "install " + board.ppi_events.events[i]);
+    board.InstallPlatformPpi(board.ppi_events.events[i]);
     const ProgressRecordState record = ReadProgressRecord(board.core.Hobs());
-    EventOutcome outcome{board.scenario.events[i], board.machine.clock.NowUs(),
+    EventOutcome outcome{board.ppi_events.events[i], board.machine.clock.NowUs(),
                          record.present ? std::optional<uint16_t>(record.percent) : std::nullopt};
     result.events.push_back(outcome);
     if (afterEvent) {

@@ -5,8 +5,8 @@
 
 #include "sim/core/module_globals.h"
 #include "sim/core/phase_log.h"
+#include "sim/pei/ffs.h"
 #include "sim/pei/pei_host_binding.h"
-#include "sim/pi/ffs.h"
 #include "uefi/ppi/ipmi_transport.h"
 
 namespace sim {

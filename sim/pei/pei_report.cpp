@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
+#include "sim/binding/image_roles.h"
 #include "sim/core/bus_report.h"
 #include "sim/core/hex_text.h"
 #include "sim/core/phase_report.h"
 #include "sim/pei/display_report.h"
 #include "sim/pei/platform_report.h"
 #include "sim/pi/fv_builder.h"
-#include "sim/screen/image_roles.h"
 
 namespace sim {
 

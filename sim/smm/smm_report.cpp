@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "sim/core/bus_report.h"
-#include "sim/smm/efi_status_names.h"
+#include "sim/core/efi_status_names.h"
 
 namespace sim {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "sim/devices/cpu/cpu_model.h"
-#include "sim/smm/efi_status_names.h"
+#include "sim/core/cpu_model.h"
+#include "sim/core/efi_status_names.h"
 
 namespace sim {
 

@@ -184,8 +184,8 @@ TEST(PeimVolume, ImagesRelocatedToTwoAddressesBehaveAlike) {
 
 namespace {
 
-// The linker map beside an image is optional, but a map path that is a directory or a FIFO is
-// refused instead of read (a FIFO nobody writes once blocked the run).
+// A missing linker map reads as empty, but a map path that is a directory or a FIFO is refused
+// instead of read (a FIFO nobody writes once blocked the run).
 TEST(LinkMap, AbsentIsEmptyAndNonFilesAreRefused) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("link_map_" + std::to_string(::getpid()));
@@ -197,6 +197,41 @@ TEST(LinkMap, AbsentIsEmptyAndNonFilesAreRefused) {
   std::ofstream(dir / "odd.map") << " Preferred load address is zzzz\n"
                                  << " 0001:00000a60       ?Name@@  0000000010001a60     x.obj\n";
   EXPECT_EQ(sim::emu::ReadLinkMap(dir / "odd.map").size(), 1u); // an unreadable base reads as 0
+  std::filesystem::remove_all(dir);
+}
+
+// An image run times every listed phase function: a map that lacks one, or no map at all, is
+// refused with the missing names instead of leaving those phases out of the timing.
+TEST(LinkMap, APhaseFunctionTheMapLacksFailsTheImageRun) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("phase_map_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  {
+    std::ifstream in(emutest::ImageMap());
+    std::ofstream out(dir / "image.map");
+    for (std::string line; std::getline(in, line);) {
+      if (line.find("?ShowBmcAddress@@") == std::string::npos) {
+        out << line << "\n";
+      }
+    }
+  }
+  const std::vector<uint8_t> image = emutest::ImageBytes();
+  const sim::Scenario scenario = sim::DefaultScenario();
+  const auto errorOf = [&](const std::filesystem::path &map) -> std::string {
+    try {
+      (void)sim::emu::MakePeiImageRun(scenario, image, map);
+    } catch (const std::exception &e) {
+      return e.what();
+    }
+    return "(no error)";
+  };
+  EXPECT_EQ(errorOf(emutest::ImageMap()), "(no error)");
+  const std::string lacksOne = errorOf(dir / "image.map");
+  EXPECT_NE(lacksOne.find("lacks the phase functions ShowBmcAddress"), std::string::npos)
+      << lacksOne;
+  EXPECT_EQ(lacksOne.find("OnProgress5"), std::string::npos) << lacksOne;
+  const std::string absent = errorOf(dir / "absent.map");
+  EXPECT_NE(absent.find("BootProgressPeiEntry, OnProgressStart"), std::string::npos) << absent;
   std::filesystem::remove_all(dir);
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "sim/core/scenario.h"
+#include "sim/pei/event_scenario.h"
 #include "sim/pei/ppi_names.h"
 #include "sim/smm/smm_scenario.h"
 
@@ -23,11 +24,6 @@ void CheckRanges(const sim::Scenario &s) {
   }
   Require(s.hob_capacity >= 64 && s.hob_capacity <= (16u << 20));
   Require(s.config_base % 0x10000000 == 0 && s.config_base <= 0xE0000000);
-  Require(s.events.size() <= sim::kMaxScenarioEvents);
-  Require(s.preinstalled.size() <= sim::kMaxScenarioEvents);
-  for (const std::string &name : s.events) {
-    Require(sim::PlatformPpiGuid(name) != nullptr);
-  }
   for (const auto &[token, value] : s.pcd) {
     Require(token == 5 || (token == 6 && value == 0));
     Require(token != 5 || (value % 0x10000000 == 0 && value <= 0xE0000000));
@@ -45,8 +41,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   CheckRanges(s);
   const sim::Scenario again = sim::ParseScenario(s.raw, "fuzz.json", ".");
-  Require(again.events == s.events && again.pcd == s.pcd && again.boot_mode == s.boot_mode &&
+  Require(again.pcd == s.pcd && again.boot_mode == s.boot_mode &&
           again.cost.io_ns == s.cost.io_ns && again.hob_capacity == s.hob_capacity);
+  try {
+    const sim::PpiEventSetting pei = sim::ParsePpiEvents(s);
+    Require(pei.events.size() <= sim::kMaxScenarioEvents);
+    Require(pei.preinstalled.size() <= sim::kMaxScenarioEvents);
+    for (const std::string &name : pei.events) {
+      Require(sim::PlatformPpiGuid(name) != nullptr);
+    }
+    Require(sim::ParsePpiEvents(again).events == pei.events);
+  } catch (const sim::ScenarioError &) {
+  }
   try {
     const sim::SmmScenario smm = sim::ParseSmmScenario(s);
     Require(smm.tsc_hz >= 1'000'000 && smm.tsc_hz <= 10'000'000'000);

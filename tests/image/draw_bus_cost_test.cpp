@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "modules/boot_progress_pei/graphics/screen.h"
 #include "modules/boot_progress_pei/image/bmp_draw.h"
 #include "modules/boot_progress_pei/progress/progress_guids.h"
 #include "sim/pei/flash_scenario.h"

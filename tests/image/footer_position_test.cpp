@@ -3,8 +3,8 @@
 #include "modules/boot_progress_pei/platform/module_state.h"
 #include "modules/boot_progress_pei/progress/callbacks.h"
 #include "modules/boot_progress_pei/progress/footer.h"
+#include "sim/binding/image_roles.h"
 #include "sim/pei/flash_scenario.h"
-#include "sim/screen/image_roles.h"
 #include "tests/image/image_support.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "modules/boot_progress_pei/graphics/graphics_enable.h"
+#include "modules/boot_progress_pei/graphics/screen.h"
 #include "modules/boot_progress_pei/image/bmp_draw.h"
 #include "modules/boot_progress_pei/image/image_draw.h"
 #include "sim/devices/memory/ram_device.h"

@@ -142,7 +142,7 @@ std::vector<std::pair<int, int>> Asked(const sim::PeiBoard &board) {
 // The scenario's hardware on the default board's events.
 sim::Scenario OnDefaultEvents(const std::string &json) {
   sim::Scenario s = test::ScenarioFrom(json);
-  s.events = sim::DefaultScenario().events;
+  s.raw.erase("events");
   return s;
 }
 

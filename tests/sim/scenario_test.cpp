@@ -9,6 +9,7 @@
 #include "sim/core/input_file.h"
 #include "sim/core/scenario.h"
 #include "sim/core/scenario_keys.h"
+#include "sim/pei/event_scenario.h"
 #include "tests/sim/cli_run.h"
 
 namespace {
@@ -19,9 +20,12 @@ sim::Scenario Parse(const std::string &text) {
   return sim::ParseScenario(json::parse(text), "board.json", ".");
 }
 
+// The PEI board's PPI events of a scenario.
+sim::PpiEventSetting Events(const std::string &text) { return sim::ParsePpiEvents(Parse(text)); }
+
 std::string ErrorOf(const std::string &text) {
   try {
-    Parse(text);
+    Events(text);
   } catch (const sim::ScenarioError &e) {
     return e.what();
   }
@@ -30,15 +34,16 @@ std::string ErrorOf(const std::string &text) {
 
 TEST(Scenario, AbsentKeysKeepTheDefaultBoardsValues) {
   const sim::Scenario d = sim::DefaultScenario();
+  const sim::PpiEventSetting de = sim::ParsePpiEvents(d);
   sim::Scenario s = Parse("{}");
   EXPECT_EQ(s.boot_mode, 0u);
-  EXPECT_EQ(s.events, d.events); // a scenario without events still boots every milestone
-  EXPECT_FALSE(s.events.empty());
+  EXPECT_EQ(Events("{}").events, de.events); // a scenario without events boots every milestone
+  EXPECT_FALSE(Events("{}").events.empty());
   EXPECT_EQ(s.cost.io_ns, 1000u);
   EXPECT_EQ(s.pcd.at(5), 0x80000000u);
   EXPECT_EQ(s.hob_capacity, d.hob_capacity);
-  EXPECT_EQ(Parse(R"({"boot_mode": "s3"})").events, d.events);
-  EXPECT_TRUE(Parse(R"({"events": []})").events.empty()); // an empty list still means none
+  EXPECT_EQ(Events(R"({"boot_mode": "s3"})").events, de.events);
+  EXPECT_TRUE(Events(R"({"events": []})").events.empty()); // an empty list still means none
 }
 
 TEST(Scenario, KeysAreRead) {
@@ -46,8 +51,9 @@ TEST(Scenario, KeysAreRead) {
       "preinstalled": ["ProgressStart"], "cost_model": {"io_us": 2.5, "mmio_write_us": 0},
       "pcd": {"5": "0xE0000000", "6": 0}, "hob_capacity": "0x2000"})");
   EXPECT_EQ(s.boot_mode, 0x20u);
-  EXPECT_EQ(s.events, (std::vector<std::string>{"ScreenB", "Footer"}));
-  EXPECT_EQ(s.preinstalled, (std::vector<std::string>{"ProgressStart"}));
+  const sim::PpiEventSetting e = sim::ParsePpiEvents(s);
+  EXPECT_EQ(e.events, (std::vector<std::string>{"ScreenB", "Footer"}));
+  EXPECT_EQ(e.preinstalled, (std::vector<std::string>{"ProgressStart"}));
   EXPECT_EQ(s.cost.io_ns, 2500u);
   EXPECT_EQ(s.cost.mmio_read_ns, 1000u);
   EXPECT_EQ(s.cost.mmio_write_ns, 0u);

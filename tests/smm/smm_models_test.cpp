@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "access/port_io.h"
-#include "sim/smm/efi_status_names.h"
+#include "sim/core/efi_status_names.h"
 #include "tests/smm/smm_fixture.h"
 
 using namespace smmtest;

@@ -15,11 +15,11 @@
 #include <map>
 #include <optional>
 
+#include "sim/binding/image_roles.h"
 #include "sim/core/input_file.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/pi/fv_builder.h"
 #include "sim/screen/bmp_inspect.h"
-#include "sim/screen/image_roles.h"
 #include "tools/bootsim/options.h"
 
 namespace {

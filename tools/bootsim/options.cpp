@@ -6,6 +6,7 @@
 #include "sim/core/input_file.h"
 #include "sim/core/output_file.h"
 #include "sim/emu/pei_image.h"
+#include "sim/pei/event_scenario.h"
 #include "sim/pei/flash_scenario.h"
 #include "sim/smm/smm_scenario.h"
 
@@ -89,6 +90,7 @@ std::optional<sim::Scenario> LoadScenarioOrReport(const BootsimOptions &options)
     sim::Scenario s =
         options.scenario ? sim::LoadScenario(*options.scenario) : sim::DefaultScenario();
     // Both boards' blocks are checked whichever runs, so a mistake never waits for the other mode.
+    (void)sim::ParsePpiEvents(s);
     (void)sim::ParseFlashVolumes(s);
     (void)sim::ParseSmmScenario(s);
     (void)sim::emu::ParsePeiImageLayout(s);

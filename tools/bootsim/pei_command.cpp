@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "sim/binding/image_roles.h"
 #include "sim/core/bus_report.h"
 #include "sim/core/output_file.h"
 #include "sim/core/phase_report.h"
@@ -10,7 +11,6 @@
 #include "sim/emu/pei_image.h"
 #include "sim/pei/pei_boot.h"
 #include "sim/pei/pei_report.h"
-#include "sim/screen/image_roles.h"
 #include "sim/screen/screenshot.h"
 
 namespace {
@@ -117,13 +117,7 @@ int RunPeiCommand(const BootsimOptions &options) {
   if (imageRun) {
     const sim::emu::CpuReport cpu = imageRun->binding->Report();
     report["cpu"] = sim::emu::CpuReportJson(cpu);
-    std::printf("image: %llu instructions, deepest stack %llu bytes, %zu guest errors\n",
-                static_cast<unsigned long long>(cpu.instructions),
-                static_cast<unsigned long long>(cpu.stack_bytes), cpu.errors.size());
-    for (const sim::emu::GuestError &e : cpu.errors) {
-      std::printf("  guest error at 0x%llX: %s\n", static_cast<unsigned long long>(e.pc),
-                  e.what.c_str());
-    }
+    std::fputs(sim::emu::CpuReportText(cpu).c_str(), stdout);
   }
   log.Write(options.out / "report.json", report.dump(2) + "\n");
   if (options.timeline) {

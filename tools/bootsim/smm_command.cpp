@@ -3,13 +3,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "modules/dimm_report_smm/driver_entry.h"
-#include "modules/dimm_report_smm/driver_state.h"
-#include "modules/dimm_report_smm/processor_topology.h"
+#include "sim/binding/module_entries.h"
+#include "sim/core/efi_status_names.h"
 #include "sim/core/output_file.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/smm_image.h"
-#include "sim/smm/efi_status_names.h"
 #include "sim/smm/smm_board.h"
 #include "sim/smm/smm_report.h"
 
@@ -23,18 +21,11 @@ void PrintRecords(const sim::SmmBoard &board) {
   }
 }
 
-void PrintTopology(const PackageTopology *table) {
+void PrintTopology(const std::vector<sim::TopologyEntry> &entries) {
   std::printf("  %-7s %-4s %-6s %-6s %s\n", "package", "core", "thread", "number", "apic id");
-  for (uint32_t p = 0; p < kTopologyPackages; ++p) {
-    for (uint32_t c = 0; c < kTopologyCores; ++c) {
-      for (uint32_t t = 0; t < kTopologyThreads; ++t) {
-        const PackageTopology &pkg = table[p];
-        if (pkg.CpuPresent[c][t] == 1) {
-          std::printf("  %-7u %-4u %-6u %-6llu 0x%x\n", p, c, t,
-                      static_cast<unsigned long long>(pkg.CpuNumber[c][t]), pkg.CpuApicId[c][t]);
-        }
-      }
-    }
+  for (const sim::TopologyEntry &e : entries) {
+    std::printf("  %-7u %-4u %-6u %-6llu 0x%x\n", e.package, e.core, e.thread,
+                static_cast<unsigned long long>(e.number), e.apic_id);
   }
 }
 } // namespace
@@ -72,28 +63,20 @@ int RunSmmCommand(const BootsimOptions &options) {
     }
     trace.Get()->Event(board->machine.clock.NowUs(), "entry DimmReportSmm");
   }
-  const EFI_STATUS status = image ? image->Load() : board->Load(DriverEntry);
+  const EFI_STATUS status = image ? image->Load() : board->Load(sim::DimmReportSmmEntryPoint());
   board->machine.bus.SetTrace(nullptr);
   // The driver's own results: the host build's globals, or the image's.
-  uint64_t tscFrequency = TscFrequency;
-  const PackageTopology *topology = ProcessorTopologyTable;
-  if (image) {
-    const void *tsc = image->Global("?TscFrequency@@");
-    tscFrequency = tsc ? *static_cast<const uint64_t *>(tsc) : 0;
-    topology = static_cast<const PackageTopology *>(image->Global("?ProcessorTopologyTable@@"));
-  }
+  const sim::SmmDriverResults results =
+      image ? sim::ImageSmmDriverResults(image->Global("?TscFrequency@@"),
+                                         image->Global("?ProcessorTopologyTable@@"))
+            : sim::HostSmmDriverResults();
+  const uint64_t tscFrequency = results.tsc_frequency;
   nlohmann::json report = {{"scenario", scenario->source},
                            {"smm", sim::SmmReport(*board, status, tscFrequency)}};
   if (image) {
     const sim::emu::CpuReport cpu = image->Report();
     report["cpu"] = sim::emu::CpuReportJson(cpu);
-    std::printf("image: %llu instructions, deepest stack %llu bytes, %zu guest errors\n",
-                static_cast<unsigned long long>(cpu.instructions),
-                static_cast<unsigned long long>(cpu.stack_bytes), cpu.errors.size());
-    for (const sim::emu::GuestError &e : cpu.errors) {
-      std::printf("  guest error at 0x%llX: %s\n", static_cast<unsigned long long>(e.pc),
-                  e.what.c_str());
-    }
+    std::fputs(sim::emu::CpuReportText(cpu).c_str(), stdout);
   }
   log.Write(options.out / "report.json", report.dump(2) + "\n");
   trace.Finish(options, log);
@@ -108,8 +91,8 @@ int RunSmmCommand(const BootsimOptions &options) {
               static_cast<unsigned long long>(tscFrequency),
               static_cast<unsigned long long>(board->smm.tsc_hz),
               (static_cast<double>(tscFrequency) - hz) / hz * 100.0);
-  if (topology != nullptr) {
-    PrintTopology(topology);
+  if (results.has_topology) {
+    PrintTopology(results.topology);
   }
   std::printf("virtual time %.2f us%s\n", board->machine.clock.NowUs(),
               board->machine.clock.Saturated() ? " (saturated: the clock reached its end)" : "");

@@ -1,4 +1,4 @@
-#include "sim/screen/image_roles.h"
+#include "sim/binding/image_roles.h"
 
 #include <cctype>
 

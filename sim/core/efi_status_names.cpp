@@ -1,4 +1,4 @@
-#include "sim/smm/efi_status_names.h"
+#include "sim/core/efi_status_names.h"
 
 #include <cstdio>
 

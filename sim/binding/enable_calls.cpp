@@ -1,6 +1,7 @@
-#include "sim/pei/enable_calls.h"
+#include "sim/binding/enable_calls.h"
 
 #include "modules/boot_progress_pei/graphics/graphics_enable.h"
+#include "sim/binding/module_symbols.h"
 #include "sim/core/phase_log.h"
 
 namespace sim {
@@ -28,14 +29,14 @@ void EnableCallLog::Record(EFI_STATUS status, double startUs) {
 } // namespace sim
 
 // The module's calls arrive here when the executable is linked with --wrap on
-// EnableGraphicsController's (mangled) symbol; see kEnableGraphicsControllerSymbol in
-// sim/CMakeLists.txt.
+// EnableGraphicsController's symbol (generated from sim/binding/phase_functions.h, see
+// sim/CMakeLists.txt).
 EFI_STATUS
 RealEnableGraphicsController(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices) asm(
-    "__real__Z24EnableGraphicsControllerP19GraphicsDeviceStatePPK16EFI_PEI_SERVICES");
+    "__real_" MODULE_SYMBOL_EnableGraphicsController);
 EFI_STATUS
 WrapEnableGraphicsController(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices) asm(
-    "__wrap__Z24EnableGraphicsControllerP19GraphicsDeviceStatePPK16EFI_PEI_SERVICES");
+    "__wrap_" MODULE_SYMBOL_EnableGraphicsController);
 
 EFI_STATUS WrapEnableGraphicsController(GraphicsDeviceState *state,
                                         const EFI_PEI_SERVICES **peiServices) {

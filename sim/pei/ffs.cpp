@@ -1,4 +1,4 @@
-#include "sim/pi/ffs.h"
+#include "sim/pei/ffs.h"
 
 #include <memory>
 #include <unordered_map>

@@ -1,8 +1,9 @@
-#include "sim/screen/image_calls.h"
+#include "sim/binding/image_calls.h"
 
 #include "modules/boot_progress_pei/image/image_draw.h"
+#include "sim/binding/image_roles.h"
+#include "sim/binding/module_symbols.h"
 #include "sim/core/phase_log.h"
-#include "sim/screen/image_roles.h"
 
 namespace sim {
 
@@ -73,15 +74,13 @@ void ImageCallLog::End(ImageCall call, uint32_t bottom, uint32_t left) {
 } // namespace sim
 
 // The module's calls arrive here when the executable is linked with --wrap on DrawImageFile's
-// (mangled) symbol; see kDrawImageFileSymbol in sim/CMakeLists.txt.
-EFI_STATUS RealDrawImageFile(
-    const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid, uint32_t *bottomMargin,
-    uint32_t *leftMargin,
-    uint32_t highPalette) asm("__real__Z13DrawImageFilePPK16EFI_PEI_SERVICESPK8EFI_GUIDPjS6_j");
-EFI_STATUS WrapDrawImageFile(
-    const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid, uint32_t *bottomMargin,
-    uint32_t *leftMargin,
-    uint32_t highPalette) asm("__wrap__Z13DrawImageFilePPK16EFI_PEI_SERVICESPK8EFI_GUIDPjS6_j");
+// symbol (generated from sim/binding/phase_functions.h, see sim/CMakeLists.txt).
+EFI_STATUS RealDrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
+                             uint32_t *bottomMargin, uint32_t *leftMargin,
+                             uint32_t highPalette) asm("__real_" MODULE_SYMBOL_DrawImageFile);
+EFI_STATUS WrapDrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
+                             uint32_t *bottomMargin, uint32_t *leftMargin,
+                             uint32_t highPalette) asm("__wrap_" MODULE_SYMBOL_DrawImageFile);
 
 EFI_STATUS WrapDrawImageFile(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *fileGuid,
                              uint32_t *bottomMargin, uint32_t *leftMargin, uint32_t highPalette) {

@@ -1,4 +1,4 @@
-#include "sim/devices/cpu/cpu_model.h"
+#include "sim/core/cpu_model.h"
 
 namespace sim {
 
