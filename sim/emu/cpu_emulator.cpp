@@ -288,17 +288,18 @@ void CpuEmulator::HookTimeInstructions(uint64_t start, uint64_t end, const uint8
 }
 
 uint32_t CpuEmulator::BlockInstructions(uint64_t address, uint32_t size) {
-  auto found = block_instructions_.find(address);
-  if (found != block_instructions_.end() && found->second.size == size) {
-    return found->second.count;
+  // Hot loops run through a handful of blocks: a direct-mapped table answers them.
+  BlockShape &slot = block_instructions_[(address ^ (address >> 12)) % kBlockSlots];
+  if (slot.start == address && slot.size == size) {
+    return slot.count;
   }
-  // The engine's own record of the block it has just translated at `address`.
+  // The engine's own record of the block it has translated at `address`.
   uc_tb tb{};
   if (uc_ctl_request_cache(uc_, address, &tb) != UC_ERR_OK || tb.size != size) {
     throw GuestFault("the engine keeps no block of " + std::to_string(size) + " bytes at " +
                      Hex(address));
   }
-  block_instructions_[address] = {size, tb.icount};
+  slot = {address, size, tb.icount};
   return tb.icount;
 }
 

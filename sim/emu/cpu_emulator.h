@@ -15,7 +15,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "sim/core/machine.h"
@@ -126,10 +125,12 @@ private:
   std::vector<CodeHook *> code_hooks_;
   uint64_t instructions_ = 0;
   struct BlockShape {
-    uint32_t size, count;
+    uint64_t start = ~0ull;
+    uint32_t size = 0, count = 0;
   };
-  std::unordered_map<uint64_t, BlockShape> block_instructions_; // by start address
-  uint64_t block_end_ = 0;                                      // end of the block last entered
+  static constexpr size_t kBlockSlots = 4096;
+  std::vector<BlockShape> block_instructions_ = std::vector<BlockShape>(kBlockSlots);
+  uint64_t block_end_ = 0; // end of the block last entered
   // A block's rest, from after a time instruction to its end, about to run a second time.
   std::optional<std::pair<uint64_t, uint64_t>> resumed_tail_;
   std::vector<GuestError> errors_;
