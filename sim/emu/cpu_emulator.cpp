@@ -51,15 +51,40 @@ std::string HostPermissions(uint64_t address) {
 
 // Engine callbacks, with the emulator as user data.
 struct CpuEmulator::Hooks {
-  static void Code(uc_engine *uc, uint64_t, uint32_t, void *user) {
+  // Instructions are counted a translated block at a time, as each block starts: a hook on
+  // every instruction would cost more than the instruction. Where a block is left part-way (a
+  // trapped instruction that moves the program counter, a fault) the rest is taken back.
+  static void Block(uc_engine *uc, uint64_t address, uint32_t size, void *user) {
     auto *self = static_cast<CpuEmulator *>(user);
-    if (self->stepping_ && ++self->step_count_ > 1) {
-      uc_emu_stop(uc); // stops before this, the second instruction of a single step
+    if (self->stepping_) {
+      return; // a single step counts its one instruction itself
+    }
+    const uint64_t end = address + size;
+    if (self->resumed_tail_ && self->resumed_tail_->first == address &&
+        self->resumed_tail_->second == end) {
+      // The rest of a block left after a time instruction: counted with that block already.
+      self->resumed_tail_.reset();
+      self->block_end_ = end;
       return;
     }
-    if (++self->instructions_ > kInstructionLimit) {
+    if (self->resumed_tail_) {
+      self->instructions_ -= self->BlockInstructions(
+          self->resumed_tail_->first,
+          static_cast<uint32_t>(self->resumed_tail_->second - self->resumed_tail_->first));
+      self->resumed_tail_.reset();
+    }
+    self->block_end_ = end;
+    self->instructions_ += self->BlockInstructions(address, size);
+    if (self->instructions_ > kInstructionLimit) {
       self->stop_reason_ =
           "runaway: more than " + std::to_string(kInstructionLimit) + " instructions in one boot";
+      uc_emu_stop(uc);
+    }
+  }
+  // Stops a single step before its second instruction.
+  static void Step(uc_engine *uc, uint64_t, uint32_t, void *user) {
+    auto *self = static_cast<CpuEmulator *>(user);
+    if (++self->step_count_ > 1) {
       uc_emu_stop(uc);
     }
   }
@@ -89,12 +114,12 @@ struct CpuEmulator::Hooks {
     const uint64_t tsc = self->machine_.cpu.ReadTsc();
     self->SetReg(UC_X86_REG_RAX, tsc & 0xFFFFFFFFu);
     self->SetReg(UC_X86_REG_RDX, tsc >> 32);
-    self->SetReg(self->mode_ == CpuMode::X64 ? UC_X86_REG_RIP : UC_X86_REG_EIP, address + 2);
+    self->SkipTimeInstruction(address);
   }
   static void Pause(uc_engine *, uint64_t address, uint32_t, void *user) {
     auto *self = static_cast<CpuEmulator *>(user);
     self->machine_.cpu.Pause();
-    self->SetReg(self->mode_ == CpuMode::X64 ? UC_X86_REG_RIP : UC_X86_REG_EIP, address + 2);
+    self->SkipTimeInstruction(address);
   }
   // Data accesses of flash: reads outside the image are device reads; a write is caught by the
   // protection hook (this hook also keeps the engine's program counter exact for it).
@@ -145,7 +170,7 @@ struct CpuEmulator::Hooks {
 CpuEmulator::CpuEmulator(Machine &machine, CpuMode mode) : machine_(machine), mode_(mode) {
   Check(uc_open(UC_ARCH_X86, mode == CpuMode::X64 ? UC_MODE_64 : UC_MODE_32, &uc_), "open");
   uc_hook h;
-  Check(uc_hook_add(uc_, &h, UC_HOOK_CODE, reinterpret_cast<void *>(&Hooks::Code), this, 1, 0),
+  Check(uc_hook_add(uc_, &h, UC_HOOK_BLOCK, reinterpret_cast<void *>(&Hooks::Block), this, 1, 0),
         "instruction counter");
   Check(uc_hook_add(uc_, &h, UC_HOOK_INSN, reinterpret_cast<void *>(&Hooks::In), this, 1, 0,
                     UC_X86_INS_IN),
@@ -262,6 +287,42 @@ void CpuEmulator::HookTimeInstructions(uint64_t start, uint64_t end, const uint8
   }
 }
 
+uint32_t CpuEmulator::BlockInstructions(uint64_t address, uint32_t size) {
+  // Hot loops run through a handful of blocks: a direct-mapped table answers them.
+  BlockShape &slot = block_instructions_[(address ^ (address >> 12)) % kBlockSlots];
+  if (slot.start == address && slot.size == size) {
+    return slot.count;
+  }
+  // The engine's own record of the block it has translated at `address`.
+  uc_tb tb{};
+  if (uc_ctl_request_cache(uc_, address, &tb) != UC_ERR_OK || tb.size != size) {
+    throw GuestFault("the engine keeps no block of " + std::to_string(size) + " bytes at " +
+                     Hex(address));
+  }
+  slot = {address, size, tb.icount};
+  return tb.icount;
+}
+
+// Instructions from `address` to the end of the block last entered: those left unexecuted when
+// that block is left at `address`. A block translated from there ends where the entered one does
+// (blocks end at the same branch), so its count is theirs. Only outside a run: it may translate.
+uint32_t CpuEmulator::InstructionsLeftFrom(uint64_t address) {
+  if (address >= block_end_) {
+    return 0;
+  }
+  return BlockInstructions(address, static_cast<uint32_t>(block_end_ - address));
+}
+
+// The time instructions are two bytes long; the hook has done their work, so the program goes
+// on after them. The rest of their block, already counted, runs again as a block of its own,
+// which is not counted a second time.
+void CpuEmulator::SkipTimeInstruction(uint64_t address) {
+  if (address + 2 < block_end_) {
+    resumed_tail_.emplace(address + 2, block_end_);
+  }
+  SetReg(mode_ == CpuMode::X64 ? UC_X86_REG_RIP : UC_X86_REG_EIP, address + 2);
+}
+
 void CpuEmulator::SetIdtr(uint64_t base, uint32_t limit) {
   uc_x86_mmr idtr{0, base, limit, 0};
   Check(uc_reg_write(uc_, UC_X86_REG_IDTR, &idtr), "IDTR");
@@ -373,12 +434,21 @@ void CpuEmulator::DropFlashWrite(uint64_t pc) {
   const std::vector<uint8_t> saved(flash_bytes_ + (first - flash_base_),
                                    flash_bytes_ + (end - flash_base_));
   Check(uc_mem_protect(uc_, first, end - first, UC_PROT_ALL), "open flash pages");
-  // One instruction: the counting hook stops the engine at the next one (the engine's own
-  // instruction count does not hold it to one instruction).
+  // The faulting store's block was counted whole; the store counts once, with its step.
+  instructions_ -= InstructionsLeftFrom(pc);
+  ++instructions_;
+  // One instruction: a hook on every instruction stops the engine at the next one (the
+  // engine's own instruction count does not hold it to one instruction). Blocks translated
+  // without the hook are dropped first.
+  uc_hook step;
+  Check(uc_hook_add(uc_, &step, UC_HOOK_CODE, reinterpret_cast<void *>(&Hooks::Step), this, 1, 0),
+        "single step");
+  Check(uc_ctl_remove_cache(uc_, pc, pc + 1), "drop blocks");
   stepping_ = true;
   step_count_ = 0;
   const uc_err err = uc_emu_start(uc_, pc, 0, 0, 0);
   stepping_ = false;
+  uc_hook_del(uc_, step);
   std::copy(saved.begin(), saved.end(), flash_bytes_ + (first - flash_base_));
   Check(uc_mem_protect(uc_, first, end - first, UC_PROT_READ | UC_PROT_EXEC), "close flash pages");
   if (err != UC_ERR_OK) {

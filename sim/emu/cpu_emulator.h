@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -99,6 +100,9 @@ public:
 
 private:
   struct Hooks;
+  uint32_t BlockInstructions(uint64_t address, uint32_t size);
+  uint32_t InstructionsLeftFrom(uint64_t address);
+  void SkipTimeInstruction(uint64_t address);
   void SyncInterruptFlagIn();
   void SyncInterruptFlagOut();
   void DropFlashWrite(uint64_t pc);
@@ -120,6 +124,15 @@ private:
   std::vector<void *> mmio_windows_;
   std::vector<CodeHook *> code_hooks_;
   uint64_t instructions_ = 0;
+  struct BlockShape {
+    uint64_t start = ~0ull;
+    uint32_t size = 0, count = 0;
+  };
+  static constexpr size_t kBlockSlots = 4096;
+  std::vector<BlockShape> block_instructions_ = std::vector<BlockShape>(kBlockSlots);
+  uint64_t block_end_ = 0; // end of the block last entered
+  // A block's rest, from after a time instruction to its end, about to run a second time.
+  std::optional<std::pair<uint64_t, uint64_t>> resumed_tail_;
   std::vector<GuestError> errors_;
   uint64_t flash_writes_ = 0;
   bool flash_write_pending_ = false;

@@ -3,35 +3,42 @@
 #include "access/mmio.h"
 
 namespace {
-constexpr UINT32 kDwordBytes = 4;
-constexpr UINTN kDwordAlignMask = kDwordBytes - 1;
 constexpr UINT8 kErasedByte = 0xFF;
 constexpr unsigned kBitsPerByte = 8;
+
+UINT32 ReadUnit(UINTN address, UINT32 *) { return MmioRead32(address); }
+UINT64 ReadUnit(UINTN address, UINT64 *) { return MmioRead64(address); }
 } // namespace
 
-UINT8 FlashReader::Read8(UINT32 offset) {
+template <typename Unit>
+UINT8 FlashUnitReader<Unit>::Read8(UINT32 offset) {
+  constexpr UINT32 kUnitBytes = sizeof(Unit);
   if (offset >= length_) {
     return kErasedByte;
   }
   const UINTN address = start_ + offset;
-  const UINT32 lane = static_cast<UINT32>(address & kDwordAlignMask);
-  const UINTN dword = address - lane;
-  if (dword != kept_address_) {
-    // The dword starts `lane` bytes before `offset`: it must neither begin before the file nor
+  const UINT32 lane = static_cast<UINT32>(address & (kUnitBytes - 1));
+  const UINTN unit = address - lane;
+  if (unit != kept_address_) {
+    // The unit starts `lane` bytes before `offset`: it must neither begin before the file nor
     // end after it (offset - lane < length_, so the subtraction below cannot wrap).
-    if (lane > offset || length_ - (offset - lane) < kDwordBytes) {
+    if (lane > offset || length_ - (offset - lane) < kUnitBytes) {
       return MmioRead8(address);
     }
-    kept_ = MmioRead32(dword);
-    kept_address_ = dword;
+    kept_ = ReadUnit(unit, static_cast<Unit *>(nullptr));
+    kept_address_ = unit;
   }
   return static_cast<UINT8>(kept_ >> (lane * kBitsPerByte));
 }
 
-UINT32 FlashReader::ReadLittleEndian(UINT32 offset, UINT32 bytes) {
+template <typename Unit>
+UINT32 FlashUnitReader<Unit>::ReadLittleEndian(UINT32 offset, UINT32 bytes) {
   UINT32 value = 0;
   for (UINT32 i = 0; i < bytes; ++i) {
     value |= static_cast<UINT32>(Read8(offset + i)) << (i * kBitsPerByte);
   }
   return value;
 }
+
+template class FlashUnitReader<UINT32>;
+template class FlashUnitReader<UINT64>;

@@ -1,18 +1,21 @@
-// Reading a file held in flash in aligned 32-bit units. Every flash read is one transaction of
-// the SPI flash controller whatever its width, so bytes are served from the last aligned dword
-// fetched: a file read in ascending order costs one read per four bytes.
+// Reading a file held in flash in aligned units of 32 or 64 bits. Every flash read is one
+// transaction of the SPI flash controller whatever its width, so bytes are served from the last
+// aligned unit fetched: a file read in ascending order costs one read per unit of bytes.
+// Headers and names are read a dword at a time (FlashReader); pixel rows, the bulk of an image,
+// a qword at a time (FlashQwordReader).
 //
-// A dword that reaches outside the file is never fetched; the file's bytes in it are read one at
-// a time, so no read leaves the file. Flash does not change while it is read, so a kept dword
+// A unit that reaches outside the file is never fetched; the file's bytes in it are read one at
+// a time, so no read leaves the file. Flash does not change while it is read, so a kept unit
 // stays valid.
 #pragma once
 
 #include "uefi/uefi_base.h"
 
-class FlashReader {
+template <typename Unit>
+class FlashUnitReader {
 public:
   // The file of `length` bytes at `start`.
-  FlashReader(UINTN start, UINT32 length) : start_(start), length_(length) {}
+  FlashUnitReader(UINTN start, UINT32 length) : start_(start), length_(length) {}
 
   // Little-endian values at `offset` bytes from the file's start. Bytes at or past the file's
   // end are not read and come back as erased flash (0xFF).
@@ -25,11 +28,14 @@ public:
   UINT32 ReadLittleEndian(UINT32 offset, UINT32 bytes);
 
 private:
-  // An address no aligned dword starts at: nothing is kept yet.
+  // An address no aligned unit starts at: nothing is kept yet.
   static constexpr UINTN kNothingKept = 1;
 
   UINTN start_;
   UINT32 length_;
-  UINTN kept_address_ = kNothingKept; // aligned address of the dword in kept_
-  UINT32 kept_;                       // valid once kept_address_ names a dword
+  UINTN kept_address_ = kNothingKept; // aligned address of the unit in kept_
+  Unit kept_;                         // valid once kept_address_ names a unit
 };
+
+using FlashReader = FlashUnitReader<UINT32>;
+using FlashQwordReader = FlashUnitReader<UINT64>;

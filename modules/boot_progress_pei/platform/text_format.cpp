@@ -171,27 +171,41 @@ void WriteStatus(Output &out, UINT32 status) {
 
 // Writes one directive; `conversion` is its character after flag, width and modifier. False
 // when the character is not one of the directives written here (c is one character, which the
-// caller writes as it writes text).
-bool WriteDirective(Output &out, FormatArgs *args, CHAR8 conversion, const Directive &d) {
+// caller writes as it writes text). A family outside `families` is never named by the format, so
+// its case is left out of the build where the set is known.
+bool WriteDirective(Output &out, FormatArgs *args, CHAR8 conversion, const Directive &d,
+                    UINT32 families) {
   switch (conversion) {
   case 's':
   case 'a':
+    if ((families & kFormatText8) == 0) {
+      return false;
+    }
     if (const VOID *text = NextPointer(args, FormatPointerKind::Text8)) {
       out.PutText(static_cast<const CHAR8 *>(text));
     }
     break;
   case 'S':
+    if ((families & kFormatText16) == 0) {
+      return false;
+    }
     if (const VOID *text = NextPointer(args, FormatPointerKind::Text16)) {
       out.PutText16(static_cast<const UINT16 *>(text));
     }
     break;
   case 'g':
   case 'G':
+    if ((families & kFormatGuids) == 0) {
+      return false;
+    }
     if (const VOID *guid = NextPointer(args, FormatPointerKind::Guid)) {
       WriteGuid(out, static_cast<const EFI_GUID *>(guid), conversion == 'G');
     }
     break;
   case 'r':
+    if ((families & kFormatStatus) == 0) {
+      return false;
+    }
     WriteStatus(out, NextSlot(args));
     break;
   case 'd':
@@ -199,6 +213,9 @@ bool WriteDirective(Output &out, FormatArgs *args, CHAR8 conversion, const Direc
   case 'x':
   case 'X':
   case 'p':
+    if ((families & kFormatNumbers) == 0) {
+      return false;
+    }
     WriteNumber(out, args, conversion, d);
     break;
   default:
@@ -209,7 +226,8 @@ bool WriteDirective(Output &out, FormatArgs *args, CHAR8 conversion, const Direc
 
 } // namespace
 
-INT32 FormatToBufferV(FormatArgs *args, const CHAR8 *format, CHAR8 *buffer, UINT32 limit) {
+INT32 FormatToBufferWith(FormatArgs *args, const CHAR8 *format, CHAR8 *buffer, UINT32 limit,
+                         UINT32 conversions) {
   if (buffer == nullptr || format == nullptr) {
     return -1;
   }
@@ -244,7 +262,7 @@ INT32 FormatToBufferV(FormatArgs *args, const CHAR8 *format, CHAR8 *buffer, UINT
       c = *p++;
       if (c == 'c') {
         c = static_cast<CHAR8>(NextSlot(args) & 0xFFu);
-      } else if (WriteDirective(out, args, c, d)) {
+      } else if (WriteDirective(out, args, c, d, conversions)) {
         continue;
       }
     }

@@ -53,10 +53,82 @@ struct FormatWide {
   UINT64 Value;
 };
 
+// Conversion families, as bits of a set: the engine carries the code of a family only where a
+// format may use it.
+enum FormatConversions : UINT32 {
+  kFormatNumbers = 1u << 0, // d i x X p
+  kFormatText8 = 1u << 1,   // s a
+  kFormatText16 = 1u << 2,  // S
+  kFormatGuids = 1u << 3,   // g G
+  kFormatStatus = 1u << 4,  // r
+  kFormatAllConversions = 0x1Fu,
+};
+
+// The families whose letters occur anywhere in `text`: a superset of the conversions `text` uses.
+constexpr UINT32 FormatConversionsIn(const CHAR8 *text, UINT32 length) {
+  UINT32 found = 0;
+  for (UINT32 i = 0; i < length; ++i) {
+    switch (text[i]) {
+    case 'd':
+    case 'i':
+    case 'x':
+    case 'X':
+    case 'p':
+      found |= kFormatNumbers;
+      break;
+    case 's':
+    case 'a':
+      found |= kFormatText8;
+      break;
+    case 'S':
+      found |= kFormatText16;
+      break;
+    case 'g':
+    case 'G':
+      found |= kFormatGuids;
+      break;
+    case 'r':
+      found |= kFormatStatus;
+      break;
+    default:
+      break;
+    }
+  }
+  return found;
+}
+
+// A format and the conversion families it may use. A string literal is scanned at compile time,
+// so a build whose formats are all literals carries only the conversions they name (the image's
+// one format needs numbers alone); any other format may use them all.
+class FormatText {
+public:
+  template <UINT32 N>
+  consteval FormatText(const CHAR8 (&text)[N])
+      : text_(text), conversions_(FormatConversionsIn(text, N)) {}
+  template <typename T>
+  requires requires(T text) { static_cast<const CHAR8 *>(text); }
+  constexpr FormatText(T text)
+      : text_(static_cast<const CHAR8 *>(text)), conversions_(kFormatAllConversions) {}
+
+  const CHAR8 *Text() const { return text_; }
+  UINT32 Conversions() const { return conversions_; }
+
+private:
+  const CHAR8 *text_;
+  UINT32 conversions_;
+};
+
 // The engine. Writes `format` with the arguments from `args` (null: no arguments) into `buffer`
 // and returns the number of characters written, without the terminator. Returns -1 and writes
-// nothing when the buffer or the format is null.
-INT32 FormatToBufferV(FormatArgs *args, const CHAR8 *format, CHAR8 *buffer, UINT32 limit);
+// nothing when the buffer or the format is null. Only the conversion families in `conversions`
+// are written as such; the format must use no other (FormatText's set guarantees it).
+INT32 FormatToBufferWith(FormatArgs *args, const CHAR8 *format, CHAR8 *buffer, UINT32 limit,
+                         UINT32 conversions);
+
+// The engine with every conversion.
+inline INT32 FormatToBufferV(FormatArgs *args, const CHAR8 *format, CHAR8 *buffer, UINT32 limit) {
+  return FormatToBufferWith(args, format, buffer, limit, kFormatAllConversions);
+}
 
 // The name of a UEFI status code, or null when it has none.
 const CHAR8 *StatusName(UINT32 status);
@@ -138,15 +210,15 @@ private:
 
 // Formats with the output limit `limit` (see above).
 template <typename... Args>
-INT32 FormatToBufferN(CHAR8 *buffer, UINT32 limit, const CHAR8 *format, Args... args) {
+INT32 FormatToBufferN(CHAR8 *buffer, UINT32 limit, FormatText format, Args... args) {
   format_detail::ArgumentList<sizeof...(Args)> list;
   (list.Add(args), ...);
   FormatArgs cursor = list.Cursor();
-  return FormatToBufferV(&cursor, format, buffer, limit);
+  return FormatToBufferWith(&cursor, format.Text(), buffer, limit, format.Conversions());
 }
 
 // Formats without a limit: the caller's buffer must hold the longest text the format can give.
 template <typename... Args>
-INT32 FormatToBuffer(CHAR8 *buffer, const CHAR8 *format, Args... args) {
+INT32 FormatToBuffer(CHAR8 *buffer, FormatText format, Args... args) {
   return FormatToBufferN(buffer, kFormatNoLimit, format, args...);
 }
