@@ -353,6 +353,13 @@ def run_one(run, args):
     if not os.path.isfile(code):
         raise RunError(code + " is missing (Debian package ovmf or ovmf-ia32)")
     flash = build_flash(run, args, code, out_dir)
+    # An independent walk of the written image: every checksum, the new files present.
+    sys.path.insert(0, HERE)
+    import ffs_check
+    problems, names = ffs_check.check(flash)
+    inserted = [MODULE_FILE, BOARD_EVENTS_FILE] if spec["trace"] else [
+        BOARD_EVENTS_FILE, SINK_FILE, DIMM_REPORT_FILE]
+    problems += ["no file named " + g for g in inserted if g not in names]
     result = boot(run, args, flash, out_dir)
     qemu_log = os.path.join(out_dir, "qemu.log")
     exceptions, resets, accesses = read_qemu_log(qemu_log)
@@ -365,6 +372,7 @@ def run_one(run, args):
         "boot_seconds": round(result["boot_seconds"], 2) if result["boot_seconds"] else None,
         "exceptions": exceptions[:20], "exception_count": len(exceptions), "resets": resets,
         "markers": [l for l in debug_text if l.startswith("board-events:")],
+        "flash_problems": problems,
     }
     if result["ram"]:
         records = find_records(result["ram"])
@@ -379,6 +387,7 @@ def run_one(run, args):
                                   if l.startswith("record-sink: ") and " size " in l]
     failures = []
     if args.check:
+        failures += ["flash: " + p for p in problems]
         if not report["reached_shell"]:
             failures.append("the shell prompt was not reached within %d s" % args.timeout)
         if report["exception_count"]:

@@ -31,7 +31,7 @@ const char kInsertUsage[] =
     "                     [--name TEXT] [--depex GUID]... [--apriori first|after:GUID]\n"
     "                     [--base ADDRESS] [--file ...]... -o OUT.fd\n"
     "Adds each --file to a volume of FLASH.fd and writes OUT.fd. Options after a --file apply to\n"
-    "it; --volume and --base also apply to the files after it.\n"
+    "it; --volume applies to the files after it, --base to the file it follows and those after.\n"
     "  --volume GUID   the volume: its name, or the name of a file it holds\n"
     "  --type          peim (PEI dependency section), smm (SMM dependency section) or driver\n"
     "                  (DXE dependency section)\n"
@@ -180,6 +180,9 @@ std::vector<InsertSpec> ParseArguments(int argc, char **argv, std::string *flash
         throw UsageError("--base: " + text + " is not an address");
       }
       base = v;
+      if (!specs.empty()) {
+        specs.back().base = base;
+      }
     } else if (arg == "--file") {
       specs.push_back({});
       specs.back().file = value();
