@@ -55,9 +55,9 @@ EFI_STATUS EFIAPI Stall(const EFI_PEI_SERVICES **, const EFI_PEI_STALL_PPI *, UI
 }
 
 const EFI_PEI_STALL_PPI kStallPpi = {1, Stall};
-const EFI_PEI_PPI_DESCRIPTOR kStallPpiList = {
-    EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST, &gEfiPeiStallPpiGuid,
-    &kStallPpi};
+const EFI_PEI_PPI_DESCRIPTOR kStallPpiList = {EFI_PEI_PPI_DESCRIPTOR_PPI |
+                                                  EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST,
+                                              &gEfiPeiStallPpiGuid, &kStallPpi};
 
 struct NamedTrigger {
   const char *name;
@@ -117,8 +117,8 @@ extern "C" EFI_STATUS EFIAPI BoardEventsEntry(EFI_PEI_FILE_HANDLE,
                                               const EFI_PEI_SERVICES **services) {
   ConsoleLine("board-events: entry");
   VOID *stall = nullptr;
-  if (((*services)->LocatePpi(services, &gEfiPeiStallPpiGuid, 0, nullptr, &stall) &
-       kEfiErrorBit) != 0) {
+  if (((*services)->LocatePpi(services, &gEfiPeiStallPpiGuid, 0, nullptr, &stall) & kEfiErrorBit) !=
+      0) {
     (*services)->InstallPpi(services, &kStallPpiList);
     ConsoleLine("board-events: stall installed");
   }

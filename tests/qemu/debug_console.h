@@ -17,8 +17,7 @@ inline void ConsoleText(const char *text) {
 
 inline void ConsoleHex(UINT64 value, unsigned digits) {
   for (unsigned i = digits; i-- > 0;) {
-    IoWrite8(kDebugConsolePort,
-             static_cast<uint8_t>("0123456789ABCDEF"[(value >> (4 * i)) & 0xF]));
+    IoWrite8(kDebugConsolePort, static_cast<uint8_t>("0123456789ABCDEF"[(value >> (4 * i)) & 0xF]));
   }
 }
 

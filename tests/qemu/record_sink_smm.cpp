@@ -46,8 +46,8 @@ RecordSink sink = {SubmitRecord};
 extern "C" EFI_STATUS EFIAPI RecordSinkEntry(EFI_HANDLE, EFI_SYSTEM_TABLE *systemTable) {
   ConsoleLine("record-sink: entry");
   EFI_SMM_BASE2_PROTOCOL *base = nullptr;
-  EFI_STATUS status = systemTable->BootServices->LocateProtocol(
-      &gEfiSmmBase2ProtocolGuid, nullptr, reinterpret_cast<VOID **>(&base));
+  EFI_STATUS status = systemTable->BootServices->LocateProtocol(&gEfiSmmBase2ProtocolGuid, nullptr,
+                                                                reinterpret_cast<VOID **>(&base));
   EFI_SMM_SYSTEM_TABLE2 *smst = nullptr;
   if (!EFI_ERROR(status)) {
     status = base->GetSmstLocation(base, &smst);

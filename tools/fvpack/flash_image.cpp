@@ -136,8 +136,8 @@ std::vector<uint8_t> SerializeSection(const Section &s) {
   const size_t total = header.size() + body.size();
   const bool large = ReadLe(header.data(), 3) == kMaxSmallSize;
   if (!large && total >= kMaxSmallSize) {
-    throw FlashError("a re-encoded " + SectionTypeName(s.type) + " section grew to " +
-                     Hex(total) + " bytes, past what its header can give");
+    throw FlashError("a re-encoded " + SectionTypeName(s.type) + " section grew to " + Hex(total) +
+                     " bytes, past what its header can give");
   }
   if (large) {
     for (int i = 0; i < 4; ++i) {
@@ -241,8 +241,7 @@ std::vector<uint8_t> BuildFfsFile(const EFI_GUID &name, uint8_t type, uint8_t at
   }
   // The header checksum counts State and the file checksum as zero.
   f[16] = Checksum8(f.data(), headerSize);
-  f[17] = (f[19] & kAttribChecksum) != 0 ? Checksum8(data.data(), data.size())
-                                         : kFixedFileChecksum;
+  f[17] = (f[19] & kAttribChecksum) != 0 ? Checksum8(data.data(), data.size()) : kFixedFileChecksum;
   f[23] = erasePolarity ? static_cast<uint8_t>(~kStatesDataValid) : kStatesDataValid;
   f.insert(f.end(), data.begin(), data.end());
   return f;
@@ -262,8 +261,8 @@ Volume ParseVolume(const std::vector<uint8_t> &bytes, size_t offset, const std::
   if (v.length > bytes.size() - offset || v.header_length < kVolumeHeaderMin ||
       v.header_length > v.length) {
     throw FlashError(here + ": length " + Hex(v.length) + " or header length " +
-                     Hex(v.header_length) + " does not fit the " +
-                     Hex(bytes.size() - offset) + " bytes there");
+                     Hex(v.header_length) + " does not fit the " + Hex(bytes.size() - offset) +
+                     " bytes there");
   }
   if (Checksum16(h, v.header_length) != 0) {
     throw FlashError(here + ": bad header checksum");
@@ -363,7 +362,8 @@ std::vector<uint8_t> SerializeVolume(const Volume &v) {
   std::copy_n(v.bytes.begin(), v.first_file, out.begin());
   size_t cursor = v.first_file;
   for (const FfsFile &f : v.files) {
-    const std::vector<uint8_t> bytes = f.build ? f.build(f.offset) : SerializeFile(f, v.erase_polarity, v.ffs3);
+    const std::vector<uint8_t> bytes =
+        f.build ? f.build(f.offset) : SerializeFile(f, v.erase_polarity, v.ffs3);
     if (f.offset < cursor || f.offset + bytes.size() > v.length) {
       throw FlashError("file " + sim::GuidText(f.name) + " does not fit at " + Hex(f.offset));
     }
@@ -378,8 +378,8 @@ std::vector<uint8_t> SerializeVolume(const Volume &v) {
       EFI_GUID padName;
       std::memset(&padName, 0xFF, sizeof padName);
       std::vector<uint8_t> padData(gap - 24, erased);
-      const std::vector<uint8_t> pad = BuildFfsFile(padName, kFilePad, 0, padData,
-                                                    v.erase_polarity, false);
+      const std::vector<uint8_t> pad =
+          BuildFfsFile(padName, kFilePad, 0, padData, v.erase_polarity, false);
       std::copy(pad.begin(), pad.end(), out.begin() + cursor);
     }
     std::copy(bytes.begin(), bytes.end(), out.begin() + f.offset);
@@ -441,42 +441,73 @@ std::vector<VolumePath> AllVolumes(FlashImage &image) {
 
 std::string FileTypeName(uint8_t type) {
   switch (type) {
-  case 0x01: return "raw";
-  case 0x02: return "freeform";
-  case 0x03: return "security-core";
-  case 0x04: return "pei-core";
-  case 0x05: return "dxe-core";
-  case 0x06: return "peim";
-  case 0x07: return "driver";
-  case 0x08: return "combined-peim-driver";
-  case 0x09: return "application";
-  case 0x0A: return "smm";
-  case 0x0B: return "volume-image";
-  case 0x0C: return "combined-smm-dxe";
-  case 0x0D: return "smm-core";
-  case 0xF0: return "pad";
-  default: return "type-" + Hex(type);
+  case 0x01:
+    return "raw";
+  case 0x02:
+    return "freeform";
+  case 0x03:
+    return "security-core";
+  case 0x04:
+    return "pei-core";
+  case 0x05:
+    return "dxe-core";
+  case 0x06:
+    return "peim";
+  case 0x07:
+    return "driver";
+  case 0x08:
+    return "combined-peim-driver";
+  case 0x09:
+    return "application";
+  case 0x0A:
+    return "smm";
+  case 0x0B:
+    return "volume-image";
+  case 0x0C:
+    return "combined-smm-dxe";
+  case 0x0D:
+    return "smm-core";
+  case 0xF0:
+    return "pad";
+  default:
+    return "type-" + Hex(type);
   }
 }
 
 std::string SectionTypeName(uint8_t type) {
   switch (type) {
-  case 0x01: return "compression";
-  case 0x02: return "guided";
-  case 0x03: return "disposable";
-  case 0x10: return "pe32";
-  case 0x11: return "pic";
-  case 0x12: return "te";
-  case 0x13: return "dxe-depex";
-  case 0x14: return "version";
-  case 0x15: return "ui";
-  case 0x16: return "compat16";
-  case 0x17: return "volume-image";
-  case 0x18: return "freeform-subtype";
-  case 0x19: return "raw";
-  case 0x1B: return "pei-depex";
-  case 0x1C: return "smm-depex";
-  default: return "type-" + Hex(type);
+  case 0x01:
+    return "compression";
+  case 0x02:
+    return "guided";
+  case 0x03:
+    return "disposable";
+  case 0x10:
+    return "pe32";
+  case 0x11:
+    return "pic";
+  case 0x12:
+    return "te";
+  case 0x13:
+    return "dxe-depex";
+  case 0x14:
+    return "version";
+  case 0x15:
+    return "ui";
+  case 0x16:
+    return "compat16";
+  case 0x17:
+    return "volume-image";
+  case 0x18:
+    return "freeform-subtype";
+  case 0x19:
+    return "raw";
+  case 0x1B:
+    return "pei-depex";
+  case 0x1C:
+    return "smm-depex";
+  default:
+    return "type-" + Hex(type);
   }
 }
 

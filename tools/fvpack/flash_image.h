@@ -67,8 +67,8 @@ struct FfsFile {
   EFI_GUID name{};
   uint8_t type = 0;
   uint8_t attributes = 0;
-  size_t offset = 0;      // within the volume
-  size_t header_size = 0; // 24, or 32 for a large file
+  size_t offset = 0;          // within the volume
+  size_t header_size = 0;     // 24, or 32 for a large file
   std::vector<uint8_t> bytes; // the whole file as found
   std::vector<Section> sections;
   bool dirty = false;

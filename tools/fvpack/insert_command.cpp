@@ -228,9 +228,10 @@ std::vector<InsertSpec> ParseArguments(int argc, char **argv, std::string *flash
   }
   for (const InsertSpec &s : specs) {
     if (s.type.empty() || !s.have_guid || !s.have_volume) {
-      throw UsageError(s.file + ": needs " + (s.type.empty() ? "--type" :
-                                              !s.have_guid   ? "--guid"
-                                                             : "--volume"));
+      throw UsageError(s.file + ": needs " +
+                       (s.type.empty() ? "--type"
+                        : !s.have_guid ? "--guid"
+                                       : "--volume"));
     }
     if (s.type == "smm" && !s.apriori.empty()) {
       throw UsageError(s.file + ": SMM drivers have no a-priori file");
@@ -239,7 +240,8 @@ std::vector<InsertSpec> ParseArguments(int argc, char **argv, std::string *flash
   return specs;
 }
 
-void Insert(FlashImage &image, const InsertSpec &spec, std::map<Volume *, std::vector<EFI_GUID>> &apriori) {
+void Insert(FlashImage &image, const InsertSpec &spec,
+            std::map<Volume *, std::vector<EFI_GUID>> &apriori) {
   VolumePath path = FindVolume(image, spec.volume);
   Volume &v = *path.volume;
   const std::string where = image.source + ", volume " + Hex(v.offset);
@@ -277,10 +279,9 @@ void Insert(FlashImage &image, const InsertSpec &spec, std::map<Volume *, std::v
   file.type = fileType;
   auto pe = std::make_shared<std::vector<uint8_t>>(std::move(in.bytes));
   file.build = [=](size_t offset) {
-    return BuildFfsFile(spec.guid, fileType, 0,
-                        ModuleFileData(*pe, spec.file, depexType, depex, spec.name, xipBase,
-                                       offset),
-                        erase, large);
+    return BuildFfsFile(
+        spec.guid, fileType, 0,
+        ModuleFileData(*pe, spec.file, depexType, depex, spec.name, xipBase, offset), erase, large);
   };
   file.build(v.first_file); // reports an image that cannot be placed before anything changes
   // Pad files are laid out again around the files that stay.

@@ -42,10 +42,14 @@ std::string ImageMachine(const Section &s) {
     }
   }
   switch (machine) {
-  case 0: return "";
-  case 0x14C: return "ia32";
-  case 0x8664: return "x64";
-  default: return "machine-" + std::to_string(machine);
+  case 0:
+    return "";
+  case 0x14C:
+    return "ia32";
+  case 0x8664:
+    return "x64";
+  default:
+    return "machine-" + std::to_string(machine);
   }
 }
 

@@ -60,8 +60,8 @@ std::optional<uint64_t> VolumeBaseFromImages(const Volume &volume, const std::st
       const std::string name = sim::GuidText(f.name);
       if (base && *base != candidate) {
         throw FlashError(where + ": images disagree on where the volume executes: file " + first +
-                         " says " + Hex(*base) + ", file " + name + " says " +
-                         Hex(candidate) + " (give --base)");
+                         " says " + Hex(*base) + ", file " + name + " says " + Hex(candidate) +
+                         " (give --base)");
       }
       if (!base) {
         base = candidate;
