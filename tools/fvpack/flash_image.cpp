@@ -249,7 +249,7 @@ std::vector<uint8_t> BuildFfsFile(const EFI_GUID &name, uint8_t type, uint8_t at
 
 Volume ParseVolume(const std::vector<uint8_t> &bytes, size_t offset, const std::string &where) {
   const std::string here = where + ": volume at " + Hex(offset);
-  if (bytes.size() - offset < kVolumeHeaderMin || offset > bytes.size() ||
+  if (offset > bytes.size() || bytes.size() - offset < kVolumeHeaderMin ||
       ReadLe(&bytes[offset + 40], 4) != kFvSignature) {
     throw FlashError(here + ": not a firmware volume (no _FVH signature)");
   }
@@ -284,6 +284,9 @@ Volume ParseVolume(const std::vector<uint8_t> &bytes, size_t offset, const std::
     first = ext + ReadLe(&v.bytes[ext + 16], 4);
   }
   v.first_file = Align(first, 8);
+  if (v.first_file > v.length) {
+    throw FlashError(here + ": headers end past the volume");
+  }
   const uint8_t erased = v.erase_polarity ? 0xFF : 0x00;
   size_t at = v.first_file;
   while (at + 24 <= v.length) {

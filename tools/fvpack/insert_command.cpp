@@ -371,10 +371,9 @@ int RunInsert(int argc, char **argv) {
     }
     result = SerializeFlash(image);
     // The written image must read back with every new file in place.
-    const FlashImage check = ParseFlash(result, out + " (as written)");
-    FlashImage &again = const_cast<FlashImage &>(check);
+    FlashImage check = ParseFlash(result, out + " (as written)");
     for (const InsertSpec &spec : specs) {
-      FindVolume(again, spec.guid);
+      FindVolume(check, spec.guid);
     }
   } catch (const FlashError &e) {
     std::fprintf(stderr, "fvpack: %s\n", e.what());
