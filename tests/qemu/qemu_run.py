@@ -151,9 +151,9 @@ class Qmp:
 
 
 def boot(run, args, flash, out_dir):
-    spec = RUNS[run]
+    run_cfg = RUNS[run]
     vars_copy = os.path.join(out_dir, "vars.fd")
-    shutil.copyfile(os.path.join(args.ovmf_dir, spec["vars"]), vars_copy)
+    shutil.copyfile(os.path.join(args.ovmf_dir, run_cfg["vars"]), vars_copy)
     serial = os.path.join(out_dir, "serial.log")
     debug = os.path.join(out_dir, "debug.log")
     qemu_log = os.path.join(out_dir, "qemu.log")
@@ -161,7 +161,7 @@ def boot(run, args, flash, out_dir):
     for path in (serial, debug, monitor):
         if os.path.exists(path):
             os.remove(path)
-    cmd = [spec["qemu"], "-machine", "q35,smm=on", "-m", str(RAM_MIB),
+    cmd = [run_cfg["qemu"], "-machine", "q35,smm=on", "-m", str(RAM_MIB),
            "-global", "driver=cfi.pflash01,property=secure,value=on",
            "-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + flash,
            "-drive", "if=pflash,format=raw,unit=1,file=" + vars_copy,
@@ -169,7 +169,7 @@ def boot(run, args, flash, out_dir):
            "-debugcon", "file:" + debug, "-global", "isa-debugcon.iobase=0x402",
            "-qmp", "unix:%s,server,nowait" % monitor,
            "-d", "int,cpu_reset", "-D", "/dev/stdout"]
-    if spec["trace"]:
+    if run_cfg["trace"]:
         events = os.path.join(out_dir, "trace-events.txt")
         with open(events, "w") as f:
             f.write("\n".join(TRACE_EVENTS) + "\n")
@@ -206,7 +206,7 @@ def boot(run, args, flash, out_dir):
             if reached:
                 qmp.command("stop")
                 # Reading guest memory goes through the memory regions and would trace itself.
-                if spec["trace"]:
+                if run_cfg["trace"]:
                     qmp.command("trace-event-set-state",
                                 **{"name": "*", "enable": False, "ignore-unavailable": True})
                 qmp.command("pmemsave", val=0, size=RAM_MIB << 20, filename=ram)
@@ -343,11 +343,11 @@ def simulator_records(args):
 
 
 def run_one(run, args):
-    spec = RUNS[run]
+    run_cfg = RUNS[run]
     out_dir = os.path.join(args.out, run)
     os.makedirs(out_dir, exist_ok=True)
-    code = os.path.join(args.ovmf_dir, spec["code"])
-    for tool in (spec["qemu"],):
+    code = os.path.join(args.ovmf_dir, run_cfg["code"])
+    for tool in (run_cfg["qemu"],):
         if shutil.which(tool) is None:
             raise RunError(tool + " is not installed (tools/install-deps.sh installs it)")
     if not os.path.isfile(code):
@@ -357,13 +357,13 @@ def run_one(run, args):
     sys.path.insert(0, HERE)
     import ffs_check
     problems, names = ffs_check.check(flash)
-    inserted = [MODULE_FILE, BOARD_EVENTS_FILE] if spec["trace"] else [
+    inserted = [MODULE_FILE, BOARD_EVENTS_FILE] if run_cfg["trace"] else [
         BOARD_EVENTS_FILE, SINK_FILE, DIMM_REPORT_FILE]
     problems += ["no file named " + g for g in inserted if g not in names]
     result = boot(run, args, flash, out_dir)
     qemu_log = os.path.join(out_dir, "qemu.log")
     exceptions, resets, accesses = read_qemu_log(qemu_log)
-    log_lines = debug_lines(qemu_log) if spec["trace"] else []
+    log_lines = debug_lines(qemu_log) if run_cfg["trace"] else []
     with open(os.path.join(out_dir, "debug.log"), errors="replace") as f:
         debug_text = f.read().splitlines()
     report = {
@@ -380,7 +380,7 @@ def run_one(run, args):
         report["record"] = max(records, key=lambda r: r["offset"]) if records else None
         report["record_copies"] = records
         os.remove(result["ram"])
-    if spec["trace"]:
+    if run_cfg["trace"]:
         report["config_accesses"] = screen_a_accesses(log_lines, accesses)
     else:
         report["dimm_records"] = [l.split()[1] for l in debug_text
@@ -394,7 +394,7 @@ def run_one(run, args):
             failures.append("%d CPU exceptions" % report["exception_count"])
         if resets:
             failures.append("%d resets" % resets)
-        if spec["trace"]:
+        if run_cfg["trace"]:
             rec = report.get("record")
             want = {"hob_length": 32, "marker": 1, "percent": 30}
             if not rec or any(rec[k] != v for k, v in want.items()):
