@@ -3,7 +3,7 @@ PRESET ?= host
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test images format format-check fuzz bench clean
+.PHONY: all deps configure build demo test images format format-check fuzz bench qemu clean
 
 all: build
 
@@ -46,6 +46,16 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release --target bootsim_bench -j $(JOBS)
 	@build/release/tests/bench/bootsim_bench
+
+# Both images inside Debian's OVMF on QEMU: out/qemu/<run>/ holds the modified flash, the logs and
+# qemu-report.json; out/qemu/qemu-report.json gathers the three runs (docs/qemu.md).
+QEMU_TARGETS := fvpack bootsim firmware-images BoardEventsPeim32 BoardEventsPeim64 RecordSinkSmm
+
+qemu: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS) --target $(QEMU_TARGETS)
+	@python3 tests/qemu/qemu_run.py --run pei-xip --run pei-memory --run smm --check \
+	  --fvpack $(BUILD)/tools/fvpack/fvpack --bootsim $(BUILD)/tools/bootsim/bootsim \
+	  --firmware-dir $(BUILD)/firmware --out out/qemu
 
 clean:
 	@rm -rf build out

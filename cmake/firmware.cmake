@@ -18,8 +18,9 @@ set(FW_COMMON_FLAGS
 # their linker-map names stays without it: whole-image optimisation folds such globals away.
 # XIP: the image executes in place from flash, so its sections sit in the file at their RVAs
 # (file alignment equal to section alignment) and a volume build only rebases it.
+# TEST_ONLY: a module that only tests load (built with `all`, not part of firmware-images).
 function(add_firmware_image)
-  cmake_parse_arguments(FW "XIP;WHOLE" "NAME;ARCH;ENTRY;MAX_SIZE" "SOURCES" ${ARGN})
+  cmake_parse_arguments(FW "XIP;WHOLE;TEST_ONLY" "NAME;ARCH;ENTRY;MAX_SIZE" "SOURCES" ${ARGN})
   set(layout /filealign:32)
   if(FW_XIP)
     set(layout /align:32 /filealign:32)
@@ -69,7 +70,9 @@ function(add_firmware_image)
     VERBATIM)
   add_custom_target(${FW_NAME} ALL DEPENDS ${image})
   set_property(TARGET ${FW_NAME} PROPERTY IMAGE_PATH ${image})
-  add_dependencies(firmware-images ${FW_NAME})
+  if(NOT FW_TEST_ONLY)
+    add_dependencies(firmware-images ${FW_NAME})
+  endif()
   add_test(NAME ${FW_NAME}.pe_image COMMAND pecheck ${image} --machine ${FW_ARCH} --max-size
                                            ${FW_MAX_SIZE})
 endfunction()

@@ -5,7 +5,8 @@ packages=(
   g++ cmake ninja-build pkg-config make
   clang lld llvm libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libpng-dev libunicorn-dev
+  nlohmann-json3-dev libpng-dev libunicorn-dev liblzma-dev
+  python3 qemu-system-x86 ovmf ovmf-ia32
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -241,6 +241,9 @@ Scenario ParseScenario(const json &doc, const std::string &source,
     if (h.contains("config_base")) {
       s.config_base = ConfigBase(h["config_base"], source, "host.config_base");
     }
+    if (h.contains("decoders")) {
+      s.host_decoders = ScenarioBool(h["decoders"], source, "host.decoders");
+    }
     if (!pcdSetsBase) {
       s.pcd[kPcdTokenPciExpressBase] = s.config_base; // the platform publishes the base it decodes
     }

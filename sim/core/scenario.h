@@ -6,7 +6,8 @@
 //                0 to 1000 microseconds
 //   pcd          {"<token>": value}: the PCD tokens the board publishes, 5 (PCI Express base) and 6
 //                (segment table pointer, 0 only); "segment_table" is read by its own parser
-//   host         {"config_base"}: where the host decodes PCI configuration space (ECAM);
+//   host         {"config_base", "decoders"}: where the host decodes PCI configuration space
+//   (ECAM);
 //                PCD token 5 follows it unless the scenario sets token 5 itself
 //   hob_capacity bytes of HOB memory, 64 to 16 MiB
 // Blocks of the board's hardware ("flash", "smm", "display", "pch", "bmc") and the PEI board's
@@ -44,6 +45,7 @@ struct Scenario {
   CostModel cost;
   std::map<uint64_t, uint64_t> pcd;
   uint64_t config_base = 0x80000000;
+  bool host_decoders = true; // host.decoders
   size_t hob_capacity = 64 * 1024;
   nlohmann::json raw = nlohmann::json::object();
 };

@@ -30,6 +30,10 @@ const std::vector<ScenarioKey> &ScenarioKeys() {
       {"host.config_base", kValue,
        "where the host decodes configuration space: a multiple of 0x10000000 from 0 to 0xE0000000",
        "0x80000000"},
+      {"host.decoders", kValue,
+       "true or false: the host decode functions 0:5.0 and 17:29.1 answer; false: they read all "
+       "ones and the MMIO window onto bus 0 stays closed",
+       "true"},
       {"hob_capacity", kValue, "bytes of HOB memory, an integer from 64 to 16777216", "65536"},
       // Image runs (sim/emu/pei_image.cpp).
       {"temp_ram_size", kValue,

@@ -38,7 +38,7 @@ public:
   const Scenario scenario;
   const PpiEventSetting ppi_events{ParsePpiEvents(scenario)};
   Machine machine;
-  PciHost pci{machine.bus, scenario.config_base};
+  PciHost pci{machine.bus, scenario.config_base, scenario.host_decoders};
   DisplayHardware display{machine, pci, ParseDisplayConfig(scenario)};
   FlashDevice flash{machine.bus};
   std::unique_ptr<PeiCoreBinding> binding; // an image run's, or null

@@ -32,7 +32,7 @@ constexpr int kSubtractivePriority = -1;
 uint64_t AllOnes(unsigned width) { return width >= 8 ? ~0ull : (1ull << (8 * width)) - 1; }
 } // namespace
 
-PciHost::PciHost(Bus &bus, uint64_t configBase)
+PciHost::PciHost(Bus &bus, uint64_t configBase, bool decoders)
     : Device(bus, "pci-host"), config_base_(configBase), bus0_(this, "pci bus 0", kRootBus0),
       bus17_(this, "pci bus 17", kRootBus17),
       config_ports_(Region::Leaf(
@@ -73,8 +73,10 @@ PciHost::PciHost(Bus &bus, uint64_t configBase)
         std::pair{decode_29_.get(), kRuleReg}, std::pair{decode_29_.get(), kRuleUpperReg}}) {
     f->config.OnWrite(reg, [this](uint64_t, uint64_t) { Decode(); });
   }
-  decode_5_->AttachTo(bus0_, 5, 0);
-  decode_29_->AttachTo(bus17_, 29, 1);
+  if (decoders) {
+    decode_5_->AttachTo(bus0_, 5, 0);
+    decode_29_->AttachTo(bus17_, 29, 1);
+  }
   Decode();
 }
 

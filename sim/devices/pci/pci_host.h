@@ -28,7 +28,9 @@ public:
   static constexpr uint8_t kRootBus17 = 17;
   static constexpr uint64_t kEcamSize = 256ull << 20;
 
-  PciHost(Bus &bus, uint64_t configBase);
+  // Without `decoders` neither host decode function answers (a host of another design): the
+  // MMIO window onto bus 0 stays closed.
+  PciHost(Bus &bus, uint64_t configBase, bool decoders = true);
   ~PciHost() override;
 
   PciBus &RootBus0() { return bus0_; }

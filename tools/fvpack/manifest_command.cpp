@@ -1,4 +1,4 @@
-// fvpack: builds a firmware volume from a manifest.
+// fvpack MANIFEST.json: builds a firmware volume from a manifest.
 //   fvpack MANIFEST.json -o OUT.fv
 // The manifest: {"files": [{"guid": "...", "path": "logo.bmp", "type": "freeform"}, ...],
 // "size": bytes}; paths are relative to the manifest, "type" (default freeform) and "size"
@@ -11,13 +11,17 @@
 #include "sim/core/output_file.h"
 #include "sim/pi/fv_builder.h"
 #include "sim/pi/pe_image.h"
+#include "tools/fvpack/commands.h"
 
+namespace fvpack {
 namespace {
-constexpr int kExitBadInput = 2;
-constexpr int kExitOutputFailed = 3;
 
 const char kUsage[] =
     "usage: fvpack MANIFEST.json -o OUT.fv\n"
+    "       fvpack list FLASH.fd\n"
+    "       fvpack insert FLASH.fd --volume GUID --file X.efi --type peim|smm|driver --guid GUID "
+    "... -o OUT.fd\n"
+    "       (fvpack insert --help for the options of insert)\n"
     "Packs the files a manifest lists into one firmware volume (FFS2, 4 KiB blocks, erased 0xFF).\n"
     "  MANIFEST.json  {\"files\": [{\"guid\": \"...\", \"path\": \"logo.bmp\", \"type\": "
     "\"freeform\"}], \"size\": 0}\n"
@@ -37,7 +41,7 @@ int Usage(const std::string &error) {
 }
 } // namespace
 
-int main(int argc, char **argv) {
+int RunManifest(int argc, char **argv) {
   std::string manifest, out;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -95,3 +99,5 @@ int main(int argc, char **argv) {
   std::printf("%s: %zu files, %zu bytes\n", out.c_str(), files, volume.size());
   return 0;
 }
+
+} // namespace fvpack
