@@ -29,6 +29,10 @@ constexpr EFI_GUID kMilestone15Guid = {
     0x12AA57CB, 0xE6F0, 0x40A3, {0xBD, 0xF4, 0xB0, 0x69, 0x0C, 0x9C, 0xCF, 0x06}};
 constexpr EFI_GUID kMilestone30Guid = {
     0xECF149B5, 0xBF4E, 0x4AC8, {0x8A, 0x8C, 0xCE, 0x87, 0xCB, 0xAC, 0x93, 0xD3}};
+// The module's signal PPI: its descriptor is constant data of the module's image, so its address
+// tells where the module runs (in place in the PEI volume, or from a copy in permanent memory).
+constexpr EFI_GUID kProgressReadyPpiGuid = {
+    0x2F5AB640, 0x776B, 0x4A13, {0x98, 0x41, 0x54, 0x0D, 0x0F, 0x07, 0x5E, 0xFF}};
 constexpr EFI_GUID kMemoryTopologyHobGuid = {
     0xF8870015, 0x6994, 0x4B98, {0x95, 0xA2, 0xBD, 0x56, 0xDA, 0x91, 0xC0, 0x7F}};
 
@@ -130,6 +134,14 @@ extern "C" EFI_STATUS EFIAPI BoardEventsEntry(EFI_PEI_FILE_HANDLE,
     ConsoleText(t.name);
     ConsoleText(" ");
     ConsoleHex(status, sizeof(EFI_STATUS) * 2);
+    ConsoleLine("");
+  }
+  EFI_PEI_PPI_DESCRIPTOR *ready = nullptr;
+  VOID *readyPpi = nullptr;
+  if (((*services)->LocatePpi(services, &kProgressReadyPpiGuid, 0, &ready, &readyPpi) &
+       kEfiErrorBit) == 0) {
+    ConsoleText("board-events: module signal descriptor at ");
+    ConsoleHex(reinterpret_cast<UINTN>(ready), sizeof(UINTN) * 2);
     ConsoleLine("");
   }
   (*services)->NotifyPpi(services, &kMemoryNotify);

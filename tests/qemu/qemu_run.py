@@ -31,6 +31,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 PEI_VOLUME = "6938079B-B503-4E3D-9D24-B28337A25806"  # OVMF's PEI volume
+# Where SEC leaves the decompressed PEI volume: a PEIM dispatched before memory runs in place here.
+PEI_VOLUME_RANGE = (0x820000, 0x820000 + 0xE0000)
+DESCRIPTOR_MARKER = "board-events: module signal descriptor at "
 DXE_VOLUME = "7CB8BDC9-F8EB-4F34-AAEA-3EE4AF6516A1"  # OVMF's DXE volume
 PCD_PEIM = "9B3ADA4F-AE56-4C24-8DEA-F03B7558AE50"  # the only entry of OVMF's PEI a-priori file
 MEMORY_DISCOVERED_PPI = "F894643D-C449-42D1-8EA8-85BDD8C65BDE"
@@ -374,6 +377,9 @@ def run_one(run, args):
         "markers": [l for l in debug_text if l.startswith("board-events:")],
         "flash_problems": problems,
     }
+    for line in report["markers"]:
+        if line.startswith(DESCRIPTOR_MARKER):
+            report["module_signal_descriptor"] = int(line[len(DESCRIPTOR_MARKER):], 16)
     if result["ram"]:
         records = find_records(result["ram"])
         # The HOB list handed to DXE sits above the temporary RAM's copy made before memory.
@@ -395,6 +401,15 @@ def run_one(run, args):
         if resets:
             failures.append("%d resets" % resets)
         if run_cfg["trace"]:
+            # Where the module's constant data lies tells where it ran: in place in the PEI
+            # volume before memory, from the core's relocated copy after.
+            where = report.get("module_signal_descriptor")
+            in_volume = where is not None and PEI_VOLUME_RANGE[0] <= where < PEI_VOLUME_RANGE[1]
+            if where is None:
+                failures.append("the module's signal PPI was not found")
+            elif in_volume != (run == "pei-xip"):
+                failures.append("the module ran from 0x%X, %s the PEI volume" % (
+                    where, "outside" if run == "pei-xip" else "inside"))
             rec = report.get("record")
             want = {"hob_length": 32, "marker": 1, "percent": 30}
             if not rec or any(rec[k] != v for k, v in want.items()):
