@@ -4,6 +4,10 @@
 
 #include <stdint.h>
 
+// The window's limit, as an address: it stays below the platform's fixed ranges and the boot
+// flash at the top of the 4 GiB space. Nothing the bring-up assigns reaches it.
+constexpr uint32_t kHostWindowLimit = 0xFB000000;
+
 // Programs the decode rule and the host bridge's window; returns 0. A rule already enabled is
 // left as it is.
 uint32_t OpenHostMmioWindow();
