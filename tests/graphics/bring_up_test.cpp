@@ -110,6 +110,114 @@ TEST(AssignDeviceBars, WithoutAnIoBarBothIoWindowsStayClosed) {
   EXPECT_TRUE(b.board.display.Mode().screen_on); // VGA forwarding does not need the window
 }
 
+std::string Bars(std::initializer_list<std::pair<const char *, uint32_t>> bars) {
+  std::string text = R"({"bars": [)";
+  for (const auto &[kind, size] : bars) {
+    text += std::string(text.back() == '[' ? "" : ", ") + R"({"kind": ")" + kind +
+            R"(", "size": )" + std::to_string(size) + "}";
+  }
+  return text + "]}";
+}
+
+// The path's bridges: root port 0:28.5 and the display bridge.
+void ExpectWindowsClosed(DisplayBoard &b, const std::string &what) {
+  for (sim::PciBridge *bridge : {&b.board.display.RootPort(5), b.board.display.Bridge()}) {
+    EXPECT_FALSE(bridge->MemoryWindow().open) << what << " " << bridge->Name();
+    EXPECT_FALSE(bridge->IoWindow().open) << what << " " << bridge->Name();
+  }
+}
+
+TEST(AssignDeviceBars, EachBarIsAlignedToItsSizeSoNoTwoRangesOverlap) {
+  DisplayBoard b(Bars({{"memory", 16u << 20},
+                       {"memory", 128u << 10},
+                       {"memory", 64u << 20},
+                       {"memory", 256u << 20},
+                       {"io", 16},
+                       {"io", 256}}));
+  ASSERT_EQ(b.Enable(), EFI_SUCCESS);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x10, 4), 0xA0000000u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x14, 4), 0xA1000000u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x18, 4), 0xA4000000u); // not 0xA1100000
+  EXPECT_EQ(b.Config(2, 0, 0, 0x1C, 4), 0xB0000000u); // not 0xA5100000, over the frame
+  EXPECT_EQ(b.Config(2, 0, 0, 0x20, 4), 0x6001u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x24, 4), 0x6101u); // not 0x6011
+  EXPECT_EQ(b.state.NextMmio, 0xC0000000u);
+  EXPECT_EQ(b.Config(1, 0, 0, 0x22, 2), 0xBFF0u);
+  EXPECT_EQ(b.board.machine.bus.Counts().guest_errors, 0u);
+  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA0000000), "chip-dram");
+}
+
+// Six BARs of 256 MiB would reach 0xF0000000 and on over the platform's fixed ranges and the
+// flash; an I/O BAR of 64 KiB cannot sit above the I/O cursor's start; 512 MiB twice after the
+// frame runs past the host window's limit.
+TEST(AssignDeviceBars, ABarThatDoesNotFitFailsWithDecodingOffAndTheWindowsClosed) {
+  const std::string cases[] = {
+      Bars({{"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20}}),
+      Bars({{"memory", 16u << 20}, {"memory", 128u << 10}, {"io", 64u << 10}}),
+      Bars({{"memory", 16u << 20},
+            {"memory", 128u << 10},
+            {"memory", 512u << 20},
+            {"memory", 512u << 20}}),
+  };
+  for (const std::string &bars : cases) {
+    DisplayBoard b(bars.substr(0, bars.size() - 1) + R"(, "chip": {"size_mib": 1024}})");
+    b.StartTrace();
+    EXPECT_EQ(b.Enable(), EFI_OUT_OF_RESOURCES) << bars;
+    EXPECT_EQ(b.Config(2, 0, 0, 0x04, 2) & 7, 0u) << bars;
+    ExpectWindowsClosed(b, bars);
+    EXPECT_FALSE(test::TouchesVgaPorts(b.Events())) << bars;
+    EXPECT_EQ(b.board.machine.bus.Counts().guest_errors, 0u) << bars;
+    for (uint16_t reg = 0x10; reg < 0x28; reg += 4) {
+      const uint32_t bar = static_cast<uint32_t>(b.Config(2, 0, 0, reg, 4)) & ~0xFu;
+      EXPECT_TRUE(bar < 0xFB000000u || bar == 0xFFFFFFF0u) << bars << " " << reg;
+    }
+  }
+}
+
+// The chip is reached through BAR1 at +0xF000 and +0x10000 to +0x1FFFF: a BAR1 that is absent,
+// an I/O BAR or smaller than that fails the bring-up before anything goes through it.
+TEST(AssignDeviceBars, ABar1ThatCannotHoldTheRegisterWindowIsUnsupported) {
+  const std::string cases[] = {
+      Bars({{"memory", 16u << 20}}),
+      Bars({{"memory", 16u << 20}, {"io", 256}}),
+      Bars({{"memory", 16u << 20}, {"memory", 64u << 10}}),
+  };
+  for (const std::string &bars : cases) {
+    DisplayBoard b(bars);
+    b.StartTrace();
+    EXPECT_EQ(b.Enable(), EFI_UNSUPPORTED) << bars;
+    EXPECT_EQ(b.Config(2, 0, 0, 0x04, 2) & 7, 0u) << bars;
+    ExpectWindowsClosed(b, bars);
+    for (const BusEvent &e : b.Events()) {
+      EXPECT_TRUE(e.kind == BusEvent::ConfigWrite || e.kind == BusEvent::Stall || !e.write)
+          << bars << " wrote beyond configuration space";
+    }
+  }
+}
+
+// A BAR or a window over a fixed platform range is a decode conflict the board reports.
+TEST(DecodeConflict, ABarOrWindowOverAFixedRangeIsAGuestError) {
+  DisplayBoard b;
+  ASSERT_EQ(b.Enable(), EFI_SUCCESS);
+  sim::Bus &bus = b.board.machine.bus;
+  ASSERT_EQ(bus.Counts().guest_errors, 0u);
+  sim::PciFunction &vga = *b.board.display.Function();
+  vga.ConfigWrite(0x14, 4, 0xFF000000); // BAR1 over the boot flash
+  EXPECT_EQ(bus.Counts().guest_errors, 1u);
+  EXPECT_EQ(bus.RegionName(sim::Space::Memory, 0xFF000000), "flash"); // the flash keeps it
+  vga.ConfigWrite(0x14, 4, 0xA1000000);
+  sim::PciBridge &bridge = *b.board.display.Bridge();
+  bridge.ConfigWrite(0x22, 2, 0xFFF0); // memory window up to 4 GiB
+  EXPECT_EQ(bus.Counts().guest_errors, 2u);
+  bridge.ConfigWrite(0x22, 2, 0xFEB0); // ends below the fixed ranges
+  EXPECT_EQ(bus.Counts().guest_errors, 2u);
+}
+
 struct RevisionCase {
   uint8_t revision;
   uint8_t a2, b6;
