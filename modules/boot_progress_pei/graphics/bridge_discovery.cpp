@@ -58,11 +58,15 @@ bool BridgeBehind(const EFI_PEI_SERVICES **peiServices, const EFI_PEI_STALL_PPI 
   return false;
 }
 
-// Turns the function's I/O, memory and bus-master enables on or off together.
-void SetDecoding(uint8_t bus, uint8_t device, uint8_t function, uint16_t on) {
-  auto command = PciCommandRegister::From(PciRead16(bus, device, function, kPciCommand));
-  command.SetIoSpace(on).SetMemorySpace(on).SetBusMaster(on);
-  PciWrite16(bus, device, function, kPciCommand, command.Raw());
+// The I/O, memory and bus-master enables, turned on or off together.
+constexpr uint16_t kDecodeEnables =
+    PciCommandRegister().SetIoSpace(1).SetMemorySpace(1).SetBusMaster(1).Raw();
+
+// Sets the function's decode enables to `enables` (kDecodeEnables or 0).
+void SetDecoding(uint8_t bus, uint8_t device, uint8_t function, uint16_t enables) {
+  const uint16_t command = PciRead16(bus, device, function, kPciCommand);
+  PciWrite16(bus, device, function, kPciCommand,
+             static_cast<uint16_t>((command & ~kDecodeEnables) | enables));
 }
 
 // Hands out `step` bytes aligned to `step` from `*cursor`, below `end`, so that no two ranges
@@ -81,12 +85,13 @@ bool Allocate(uint32_t *cursor, uint32_t end, uint32_t size, uint32_t step, uint
 
 // Sizes one BAR of the VGA function and hands it the next address of its kind. Its size goes to
 // `*size` and what it now holds to `*bar` (the address with the flag bits first read from it),
-// both 0 when the BAR is absent; EFI_OUT_OF_RESOURCES when it does not fit what is left.
+// both 0 when the BAR is absent; EFI_OUT_OF_RESOURCES when it does not fit what is left. The
+// register varies, so the port mechanism is named: every BAR lies below 0x100.
 EFI_STATUS AssignDeviceBar(GraphicsDeviceState *state, uint16_t reg, uint32_t *size,
                            uint32_t *bar) {
-  const uint32_t original = PciRead32(kVgaBus, kVgaDevice, kVgaFunction, reg);
-  PciWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, kPciBarSizingPattern);
-  *size = BarSize(PciRead32(kVgaBus, kVgaDevice, kVgaFunction, reg));
+  const uint32_t original = PciPortRead32(kVgaBus, kVgaDevice, kVgaFunction, reg);
+  PciPortWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, kPciBarSizingPattern);
+  *size = BarSize(PciPortRead32(kVgaBus, kVgaDevice, kVgaFunction, reg));
   *bar = 0;
   if (*size == 0) {
     return EFI_SUCCESS; // absent: keeps the all-ones just written and costs no address space
@@ -99,17 +104,11 @@ EFI_STATUS AssignDeviceBar(GraphicsDeviceState *state, uint16_t reg, uint32_t *s
   if (!fits) {
     return EFI_OUT_OF_RESOURCES;
   }
-  PciWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, at);
+  PciPortWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, at);
   *bar = at | (original & kBarFlagBits);
   return EFI_SUCCESS;
 }
 
-void WriteWindows(uint8_t bus, uint8_t device, uint8_t function, const BridgeWindows &w) {
-  PciWrite8(bus, device, function, kPciIoBase, w.IoBase);
-  PciWrite8(bus, device, function, kPciIoLimit, w.IoLimit);
-  PciWrite16(bus, device, function, kPciMemoryBase, w.MemoryBase);
-  PciWrite16(bus, device, function, kPciMemoryLimit, w.MemoryLimit);
-}
 } // namespace
 
 uint32_t BarSize(uint32_t readBack) {
@@ -178,18 +177,22 @@ EFI_STATUS AssignDeviceBars(GraphicsDeviceState *state) {
   }
   state->FrameBufferBase = PciBaseAddressRegister::From(bars[0]).BaseAddress();
   state->MmioBase = PciBaseAddressRegister::From(bars[1]).BaseAddress();
-  SetDecoding(kVgaBus, kVgaDevice, kVgaFunction, 1);
+  SetDecoding(kVgaBus, kVgaDevice, kVgaFunction, kDecodeEnables);
   return EFI_SUCCESS;
 }
 
 void ProgramBridgeWindows(uint8_t bus, uint8_t device, uint8_t function,
                           const GraphicsDeviceState *state) {
-  WriteWindows(bus, device, function, BridgeWindowsFor(state->NextIo, state->NextMmio));
+  const BridgeWindows w = BridgeWindowsFor(state->NextIo, state->NextMmio);
+  PciWrite8(bus, device, function, kPciIoBase, w.IoBase);
+  PciWrite8(bus, device, function, kPciIoLimit, w.IoLimit);
+  PciWrite16(bus, device, function, kPciMemoryBase, w.MemoryBase);
+  PciWrite16(bus, device, function, kPciMemoryLimit, w.MemoryLimit);
   auto control =
       PciBridgeControlRegister::From(PciRead16(bus, device, function, kPciBridgeControl));
   control.SetVgaEnable(1);
   PciWrite16(bus, device, function, kPciBridgeControl, control.Raw());
-  SetDecoding(bus, device, function, 1);
+  SetDecoding(bus, device, function, kDecodeEnables);
 }
 
 BOOT_PHASE EFI_STATUS FindGraphicsBridge(GraphicsDeviceState *state,
@@ -216,10 +219,10 @@ BOOT_PHASE EFI_STATUS FindGraphicsBridge(GraphicsDeviceState *state,
   }
   const EFI_STATUS status = AssignDeviceBars(state);
   if (EFI_ERROR(status)) {
-    // Windows an earlier bring-up opened would still forward to BARs that have moved.
-    const BridgeWindows closed = BridgeWindowsFor(kIoCursorStart, kMmioCursorStart);
-    WriteWindows(kBridgeBus, kBridgeDevice, kBridgeFunction, closed);
-    WriteWindows(rootBus, kRootPortDevice, rootPort, closed);
+    // Windows an earlier bring-up opened would still forward to BARs that have moved: with
+    // their decoding off neither bridge forwards anything.
+    SetDecoding(kBridgeBus, kBridgeDevice, kBridgeFunction, 0);
+    SetDecoding(rootBus, kRootPortDevice, rootPort, 0);
     return status;
   }
   ProgramBridgeWindows(kBridgeBus, kBridgeDevice, kBridgeFunction, state);

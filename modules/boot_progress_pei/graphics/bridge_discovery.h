@@ -29,7 +29,7 @@ constexpr uint32_t kRegisterWindowSize = 0x20000;
 // behind one, then assigns the VGA function's BARs and opens both bridges' windows. EFI_NOT_FOUND
 // when no root port function leads to the bridge (every tried function is back at bus numbers
 // 0/0/0) or when no function answers behind the bridge; the error of AssignDeviceBars, with both
-// bridges' windows closed, when the VGA function's BARs cannot be used.
+// bridges' decoding off (their windows closed), when the VGA function's BARs cannot be used.
 EFI_STATUS FindGraphicsBridge(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices,
                               uint8_t rootBus);
 

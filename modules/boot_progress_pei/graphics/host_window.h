@@ -9,7 +9,8 @@
 constexpr uint32_t kHostWindowLimit = 0xFB000000;
 
 // Programs the decode rule and the host bridge's window; returns 0. A rule already enabled is
-// left as it is.
+// left as it is; nothing is written when the host bridge does not read its configuration base
+// back through that base.
 uint32_t OpenHostMmioWindow();
 
 struct HostWindowSettings {
