@@ -16,13 +16,13 @@
 
 namespace hostile {
 
-// The scenario files, in name order (HOSTILE_SCENARIOS lists them, separated by ';').
+// The scenario files, in name order (HOSTILE_SCENARIOS lists them, separated by ',').
 inline const std::vector<sim::Scenario> &Boards() {
   static const std::vector<sim::Scenario> boards = [] {
     std::vector<sim::Scenario> out;
     std::stringstream list(HOSTILE_SCENARIOS);
     std::string path;
-    while (std::getline(list, path, ';')) {
+    while (std::getline(list, path, ',')) {
       std::ifstream in(path);
       std::stringstream text;
       text << in.rdbuf();
