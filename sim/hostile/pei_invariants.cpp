@@ -28,7 +28,7 @@ void CheckHobList(const HobList &hobs, BusMonitor &m) {
     if (type == kEndType) {
       return;
     }
-    if (length < 8 || (length & 7) != 0 || length > end - at - 8) {
+    if (length < 8 || length > end - at - 8) {
       m.Violation("HOB list broken at offset " + std::to_string(at - hobs.Bytes()));
       return;
     }

@@ -171,8 +171,7 @@ TEST(AssignDeviceBars, EachBarIsAlignedToItsSizeSoNoTwoRangesOverlap) {
 }
 
 // Six BARs of 256 MiB would reach 0xF0000000 and on over the platform's fixed ranges and the
-// flash; an I/O BAR of 64 KiB cannot sit above the I/O cursor's start; 512 MiB twice after the
-// frame runs past the host window's limit.
+// flash; after a register window the last one runs past the host window's limit.
 TEST(AssignDeviceBars, ABarThatDoesNotFitFailsWithDecodingOffAndTheWindowsClosed) {
   const std::string cases[] = {
       Bars({{"memory", 256u << 20},
@@ -181,11 +180,12 @@ TEST(AssignDeviceBars, ABarThatDoesNotFitFailsWithDecodingOffAndTheWindowsClosed
             {"memory", 256u << 20},
             {"memory", 256u << 20},
             {"memory", 256u << 20}}),
-      Bars({{"memory", 16u << 20}, {"memory", 128u << 10}, {"io", 64u << 10}}),
-      Bars({{"memory", 16u << 20},
+      Bars({{"memory", 256u << 20},
             {"memory", 128u << 10},
-            {"memory", 512u << 20},
-            {"memory", 512u << 20}}),
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20}}),
   };
   for (const std::string &bars : cases) {
     DisplayBoard b(bars.substr(0, bars.size() - 1) + R"(, "chip": {"size_mib": 1024}})");
@@ -200,6 +200,21 @@ TEST(AssignDeviceBars, ABarThatDoesNotFitFailsWithDecodingOffAndTheWindowsClosed
       EXPECT_TRUE(bar < 0xFB000000u || bar == 0xFFFFFFF0u) << bars << " " << reg;
     }
   }
+}
+
+// An I/O BAR that claims 64 KiB (as a lying function can) would wrap the I/O cursor past 0xFFFF.
+TEST(AssignDeviceBars, AnIoBarBeyondTheIoRangeFails) {
+  DisplayBoard b;
+  sim::LyingBus liar(b.board.machine.bus);
+  liar.Lie({sim::ReadPath::Config, b.board.display.Function(), 0x18, 0x1B});
+  // BAR2 first read as it is, then its size mask read as 64 KiB of I/O.
+  const uint8_t answers[] = {0x00, 0x01, 0x01, 0x00, 0xFF, 0xFF};
+  liar.Feed(answers, sizeof answers);
+  EXPECT_EQ(b.Enable(), EFI_OUT_OF_RESOURCES);
+  EXPECT_EQ(liar.Lies(), 1u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x04, 2) & 7, 0u);
+  ExpectWindowsClosed(b, "64 KiB of I/O");
+  EXPECT_NE(b.Config(2, 0, 0, 0x18, 4), 0x10001u);
 }
 
 // The chip is reached through BAR1 at +0xF000 and +0x10000 to +0x1FFFF: a BAR1 that is absent,

@@ -103,11 +103,10 @@ void PciBridge::Decode() {
   const Window io = IoWindow();
   Place(memory_window_, parent->Memory(), memory);
   Place(io_window_, parent->Io(), io);
-  const auto conflict = [&](Space space, const Window &w) {
-    return w.open && !bus_.FixedConflict(space, w.base, w.limit - w.base + 1).empty();
-  };
-  ReportConflict(memory_conflict_, conflict(Space::Memory, memory));
-  ReportConflict(io_conflict_, conflict(Space::Io, io));
+  ReportConflict(
+      memory_conflict_,
+      memory.open &&
+          !bus_.FixedConflict(Space::Memory, memory.base, memory.limit - memory.base + 1).empty());
   const bool vgaMemory = VgaForwarding(BarKind::Memory);
   const bool vgaIo = VgaForwarding(BarKind::Io);
   Place(vga_memory_, parent->Memory(),

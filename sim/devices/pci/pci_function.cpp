@@ -102,10 +102,8 @@ void PciFunction::Decode() {
     Region &space = bar.kind == BarKind::Memory ? on_bus_->Memory() : on_bus_->Io();
     space.AddSubregion(address, bar.target);
     bar.mapped_in = &space;
-    const bool conflict =
-        !bus_.FixedConflict(bar.kind == BarKind::Memory ? Space::Memory : Space::Io, address,
-                            bar.size)
-             .empty();
+    const bool conflict = bar.kind == BarKind::Memory &&
+                          !bus_.FixedConflict(Space::Memory, address, bar.size).empty();
     ReportConflict(conflict_[i], conflict);
   }
 }

@@ -1,9 +1,9 @@
 // A PCI function: a 4 KiB configuration space with the standard header's access rules as data
 // (read-only IDs and class, the command register's writable bits, BARs that read back their size
 // mask), and the base address registers that map the function's own regions into the memory or
-// I/O space of the bus it sits on, while the command register enables that space. A BAR that
-// decodes over a fixed platform range (Bus::FixedConflict) is a decode conflict: a guest error of
-// the function each time it starts (the fixed range keeps its priority).
+// I/O space of the bus it sits on, while the command register enables that space. A memory BAR
+// that decodes over a fixed platform range (Bus::FixedConflict) is a decode conflict: a guest
+// error of the function each time it starts (the fixed range keeps its priority).
 #pragma once
 
 #include <cstdint>
