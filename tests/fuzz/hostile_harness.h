@@ -16,13 +16,18 @@
 
 namespace hostile {
 
-// The scenario files, in name order (HOSTILE_SCENARIOS lists them, separated by ',').
+// The scenario files, in name order (HOSTILE_SCENARIOS lists them, separated by ','), but the
+// hang boards: their honest chip runs each bounded wait to its end, seconds of work per input that
+// the chip tests cover already.
 inline const std::vector<sim::Scenario> &Boards() {
   static const std::vector<sim::Scenario> boards = [] {
     std::vector<sim::Scenario> out;
     std::stringstream list(HOSTILE_SCENARIOS);
     std::string path;
     while (std::getline(list, path, ',')) {
+      if (path.find("/hang-") != std::string::npos) {
+        continue;
+      }
       std::ifstream in(path);
       std::stringstream text;
       text << in.rdbuf();
