@@ -146,10 +146,29 @@ std::vector<UnclaimedAccess> Bus::Unclaimed() const {
   return out;
 }
 
-uint64_t Bus::Read(Space space, uint64_t addr, unsigned width) {
-  uint64_t value = AllOnes(width);
+uint64_t Bus::Answer(const DeviceRead &read, uint64_t honest) {
+  return interposer_ ? interposer_->Answer(read, honest) & AllOnes(read.width) : honest;
+}
+
+std::string Bus::FixedConflict(Space space, uint64_t base, uint64_t size) const {
+  if (size == 0) {
+    return {};
+  }
+  for (const Fixed &f : fixed_) {
+    if (f.space == space && base < f.base + f.size && f.base < base + size) {
+      return f.leaf->Owner() ? f.leaf->Owner()->Name() : f.leaf->Name();
+    }
+  }
+  if (space == Space::Memory && base + size > kPlatformFixedBase) {
+    return "platform fixed range";
+  }
+  return {};
+}
+
+uint64_t Bus::Dispatch(Space space, bool write, uint64_t addr, unsigned width, uint64_t value) {
   const FlatRange *r = Lookup(space, addr);
   const std::string *where = nullptr;
+  Device *decoder = nullptr;
   if (r != nullptr && r->leaf != nullptr && addr + width <= r->end) {
     const Region *leaf = r->leaf;
     Device *owner = leaf->Owner();
@@ -157,12 +176,18 @@ uint64_t Bus::Read(Space space, uint64_t addr, unsigned width) {
     if (leaf->AcceptedWidths() & width) {
       const uint64_t offset = addr - r->leaf_base;
       ++dispatch_depth_;
-      value = leaf->Read(offset, width);
+      if (write) {
+        leaf->Write(offset, width, value);
+      } else {
+        value = Answer({space == Space::Io ? ReadPath::Io : ReadPath::Memory, owner, addr, width},
+                       leaf->Read(offset, width));
+      }
       --dispatch_depth_;
+      decoder = owner;
       if (owner) {
-        ++owner->Counts().reads;
+        ++(write ? owner->Counts().writes : owner->Counts().reads);
         if (owner->BulkMemory()) {
-          CountBulk(false, width);
+          CountBulk(write, width);
         }
       }
     } else if (owner) {
@@ -176,43 +201,20 @@ uint64_t Bus::Read(Space space, uint64_t addr, unsigned width) {
       where = &r->hole_owner->Name();
     }
   }
-  Charge(space, false, addr, width, value, where);
+  Charge(space, write, addr, width, value, where);
+  for (AccessObserver *o : observers_) {
+    o->Observe(space, write, addr, width, value, decoder);
+  }
   EraseUnmapped();
   return value;
 }
 
+uint64_t Bus::Read(Space space, uint64_t addr, unsigned width) {
+  return Dispatch(space, false, addr, width, AllOnes(width));
+}
+
 void Bus::Write(Space space, uint64_t addr, unsigned width, uint64_t value) {
-  value &= AllOnes(width);
-  const FlatRange *r = Lookup(space, addr);
-  const std::string *where = nullptr;
-  if (r != nullptr && r->leaf != nullptr && addr + width <= r->end) {
-    const Region *leaf = r->leaf;
-    Device *owner = leaf->Owner();
-    where = owner ? &owner->Name() : &leaf->Name();
-    if (leaf->AcceptedWidths() & width) {
-      const uint64_t offset = addr - r->leaf_base;
-      ++dispatch_depth_;
-      leaf->Write(offset, width, value);
-      --dispatch_depth_;
-      if (owner) {
-        ++owner->Counts().writes;
-        if (owner->BulkMemory()) {
-          CountBulk(true, width);
-        }
-      }
-    } else if (owner) {
-      owner->GuestError();
-    } else {
-      ++counts_.guest_errors;
-    }
-  } else {
-    CountUnclaimed(space, addr, r);
-    if (r && r->hole_owner) {
-      where = &r->hole_owner->Name();
-    }
-  }
-  Charge(space, true, addr, width, value, where);
-  EraseUnmapped();
+  Dispatch(space, true, addr, width, value & AllOnes(width));
 }
 
 void Bus::RecordService(std::string_view name, uint64_t arg, uint64_t value) {

@@ -9,6 +9,10 @@
 //     decode it reached (a bridge's secondary side) or on the bus itself.
 // Every access costs virtual time, is counted (in total and per device), and can be traced with
 // the name of the device that decoded it.
+// Between the decode tree and the devices sit two hooks that leave every model honest: a read
+// interposer that may replace the value any device answers (models that answer outside the bus,
+// configuration space and the BMC, consult it too), and observers that see every access once it
+// is complete (an invariant monitor).
 #pragma once
 
 #include <cstdint>
@@ -54,6 +58,30 @@ struct UnclaimedAccess {
   uint64_t count;
 };
 
+// A value a device is about to hand the processor.
+enum class ReadPath : uint8_t { Io, Memory, Config, Ipmi };
+struct DeviceRead {
+  ReadPath path;
+  const Device *device; // the model answering; null for a leaf the bus owns
+  uint64_t addr;        // port, physical address, configuration register or answer byte index
+  unsigned width;       // bytes
+};
+
+class ReadInterposer {
+public:
+  virtual ~ReadInterposer() = default;
+  // What the processor receives instead of `honest` (masked to the read's width by the caller).
+  virtual uint64_t Answer(const DeviceRead &read, uint64_t honest) = 0;
+};
+
+class AccessObserver {
+public:
+  virtual ~AccessObserver() = default;
+  // A completed access; `decoder` is the device whose leaf decoded it, null when none did.
+  virtual void Observe(Space space, bool write, uint64_t addr, unsigned width, uint64_t value,
+                       const Device *decoder) = 0;
+};
+
 class Bus {
 public:
   static constexpr uint64_t kIoSpaceSize = 0x10000;
@@ -79,6 +107,18 @@ public:
 
   uint64_t Read(Space space, uint64_t addr, unsigned width);
   void Write(Space space, uint64_t addr, unsigned width, uint64_t value);
+
+  // The value the processor receives for a device's answer: the interposer's, when one is set.
+  uint64_t Answer(const DeviceRead &read, uint64_t honest);
+  void SetReadInterposer(ReadInterposer *interposer) { interposer_ = interposer; }
+  void AddObserver(AccessObserver *observer) { observers_.push_back(observer); }
+  void RemoveObserver(AccessObserver *observer) { std::erase(observers_, observer); }
+
+  // The platform's fixed ranges that no window or BAR may cover: every fixed leaf, and in memory
+  // everything from kPlatformFixedBase up (I/O APIC, HPET, TPM, local APIC, boot flash). Returns
+  // the name of what [base, base + size) overlaps, or empty.
+  static constexpr uint64_t kPlatformFixedBase = 0xFEC00000;
+  std::string FixedConflict(Space space, uint64_t base, uint64_t size) const;
 
   // Records a service call or an event marker in the trace (no bus cost).
   void RecordService(std::string_view name, uint64_t arg = 0, uint64_t value = 0);
@@ -106,6 +146,7 @@ private:
   void Unregister(Device *device);
 
   const FlatRange *Lookup(Space space, uint64_t addr);
+  uint64_t Dispatch(Space space, bool write, uint64_t addr, unsigned width, uint64_t value);
   void Charge(Space space, bool write, uint64_t addr, unsigned width, uint64_t value,
               const std::string *where);
   void CountBulk(bool write, unsigned width);
@@ -115,6 +156,8 @@ private:
   Clock &clock_;
   CostModel cost_;
   Trace *trace_ = nullptr;
+  ReadInterposer *interposer_ = nullptr;
+  std::vector<AccessObserver *> observers_;
   BusCounts counts_;
   BulkCounts bulk_;
   Region io_root_;

@@ -66,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<uint8_t> &flash = Flash();
   std::memcpy(flash.data() + offset, data + 17, length);
   fuzz::SetReadableWindow(kFlashBase, flash.data(), kFlashSize);
+  fuzz::ResetCounters(); // every input starts from the same state: an empty port-write log
 
   EFI_PEI_SERVICES table{};
   table.FfsFindNextFile = FindNextFile;

@@ -7,6 +7,8 @@
 #include "access/mmio.h"
 #include "access/port_io.h"
 #include "modules/boot_progress_pei/graphics/bridge_discovery.h"
+#include "sim/hostile/lying_bus.h"
+#include "sim/hostile/pei_invariants.h"
 #include "tests/graphics/display_board.h"
 
 namespace {
@@ -110,6 +112,149 @@ TEST(AssignDeviceBars, WithoutAnIoBarBothIoWindowsStayClosed) {
   EXPECT_TRUE(b.board.display.Mode().screen_on); // VGA forwarding does not need the window
 }
 
+// Writes as they reach the bus: memory, configuration data ports, VGA ports.
+struct WriteCounter : sim::AccessObserver {
+  explicit WriteCounter(sim::Bus &bus) : bus(bus) { bus.AddObserver(this); }
+  ~WriteCounter() override { bus.RemoveObserver(this); }
+  void Observe(sim::Space space, bool write, uint64_t addr, unsigned, uint64_t,
+               const sim::Device *) override {
+    if (!write) {
+      return;
+    }
+    if (space == sim::Space::Memory) {
+      ++memory;
+    } else if (addr >= 0xCFC && addr <= 0xCFF) {
+      ++config_data;
+    } else if (addr >= 0x3B0 && addr <= 0x3DF) {
+      ++vga_ports;
+    }
+  }
+  sim::Bus &bus;
+  uint64_t memory = 0, config_data = 0, vga_ports = 0;
+};
+
+std::string Bars(std::initializer_list<std::pair<const char *, uint32_t>> bars) {
+  std::string text = R"({"bars": [)";
+  for (const auto &[kind, size] : bars) {
+    text += std::string(text.back() == '[' ? "" : ", ") + R"({"kind": ")" + kind +
+            R"(", "size": )" + std::to_string(size) + "}";
+  }
+  return text + "]}";
+}
+
+// The path's bridges: root port 0:28.5 and the display bridge.
+void ExpectWindowsClosed(DisplayBoard &b, const std::string &what) {
+  for (sim::PciBridge *bridge : {&b.board.display.RootPort(5), b.board.display.Bridge()}) {
+    EXPECT_FALSE(bridge->MemoryWindow().open) << what << " " << bridge->Name();
+    EXPECT_FALSE(bridge->IoWindow().open) << what << " " << bridge->Name();
+  }
+}
+
+TEST(AssignDeviceBars, EachBarIsAlignedToItsSizeSoNoTwoRangesOverlap) {
+  DisplayBoard b(Bars({{"memory", 16u << 20},
+                       {"memory", 128u << 10},
+                       {"memory", 64u << 20},
+                       {"memory", 256u << 20},
+                       {"io", 16},
+                       {"io", 256}}));
+  ASSERT_EQ(b.Enable(), EFI_SUCCESS);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x10, 4), 0xA0000000u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x14, 4), 0xA1000000u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x18, 4), 0xA4000000u); // not 0xA1100000
+  EXPECT_EQ(b.Config(2, 0, 0, 0x1C, 4), 0xB0000000u); // not 0xA5100000, over the frame
+  EXPECT_EQ(b.Config(2, 0, 0, 0x20, 4), 0x6001u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x24, 4), 0x6101u); // not 0x6011
+  EXPECT_EQ(b.state.NextMmio, 0xC0000000u);
+  EXPECT_EQ(b.Config(1, 0, 0, 0x22, 2), 0xBFF0u);
+  EXPECT_EQ(b.board.machine.bus.Counts().guest_errors, 0u);
+  EXPECT_EQ(b.board.machine.bus.RegionName(sim::Space::Memory, 0xA0000000), "chip-dram");
+}
+
+// Six BARs of 256 MiB would reach 0xF0000000 and on over the platform's fixed ranges and the
+// flash; after a register window the last one runs past the host window's limit.
+TEST(AssignDeviceBars, ABarThatDoesNotFitFailsWithDecodingOffAndTheWindowsClosed) {
+  const std::string cases[] = {
+      Bars({{"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20}}),
+      Bars({{"memory", 256u << 20},
+            {"memory", 128u << 10},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20},
+            {"memory", 256u << 20}}),
+  };
+  for (const std::string &bars : cases) {
+    DisplayBoard b(bars.substr(0, bars.size() - 1) + R"(, "chip": {"size_mib": 1024}})");
+    b.StartTrace();
+    EXPECT_EQ(b.Enable(), EFI_OUT_OF_RESOURCES) << bars;
+    EXPECT_EQ(b.Config(2, 0, 0, 0x04, 2) & 7, 0u) << bars;
+    ExpectWindowsClosed(b, bars);
+    EXPECT_FALSE(test::TouchesVgaPorts(b.Events())) << bars;
+    EXPECT_EQ(b.board.machine.bus.Counts().guest_errors, 0u) << bars;
+    for (uint16_t reg = 0x10; reg < 0x28; reg += 4) {
+      const uint32_t bar = static_cast<uint32_t>(b.Config(2, 0, 0, reg, 4)) & ~0xFu;
+      EXPECT_TRUE(bar < 0xFB000000u || bar == 0xFFFFFFF0u) << bars << " " << reg;
+    }
+  }
+}
+
+// An I/O BAR that claims 64 KiB (as a lying function can) would wrap the I/O cursor past 0xFFFF.
+TEST(AssignDeviceBars, AnIoBarBeyondTheIoRangeFails) {
+  DisplayBoard b;
+  sim::LyingBus liar(b.board.machine.bus);
+  liar.Lie({sim::ReadPath::Config, b.board.display.Function(), 0x18, 0x1B});
+  // BAR2 first read as it is, then its size mask read as 64 KiB of I/O.
+  const uint8_t answers[] = {0x00, 0x01, 0x01, 0x00, 0xFF, 0xFF};
+  liar.Feed(answers, sizeof answers);
+  EXPECT_EQ(b.Enable(), EFI_OUT_OF_RESOURCES);
+  EXPECT_EQ(liar.Lies(), 1u);
+  EXPECT_EQ(b.Config(2, 0, 0, 0x04, 2) & 7, 0u);
+  ExpectWindowsClosed(b, "64 KiB of I/O");
+  EXPECT_NE(b.Config(2, 0, 0, 0x18, 4), 0x10001u);
+}
+
+// The chip is reached through BAR1 at +0xF000 and +0x10000 to +0x1FFFF: a BAR1 that is absent,
+// an I/O BAR or smaller than that fails the bring-up before anything goes through it.
+TEST(AssignDeviceBars, ABar1ThatCannotHoldTheRegisterWindowIsUnsupported) {
+  const std::string cases[] = {
+      Bars({{"memory", 16u << 20}}),
+      Bars({{"memory", 16u << 20}, {"io", 256}}),
+      Bars({{"memory", 16u << 20}, {"memory", 64u << 10}}),
+  };
+  for (const std::string &bars : cases) {
+    DisplayBoard b(bars);
+    OpenHostMmioWindow();
+    WriteCounter writes(b.board.machine.bus);
+    EXPECT_EQ(EnableGraphicsController(&b.state, b.board.core.Services()), EFI_UNSUPPORTED) << bars;
+    EXPECT_EQ(b.Config(2, 0, 0, 0x04, 2) & 7, 0u) << bars;
+    ExpectWindowsClosed(b, bars);
+    EXPECT_EQ(writes.memory, 0u) << bars << ": wrote beyond configuration space";
+    EXPECT_EQ(writes.vga_ports, 0u) << bars;
+  }
+}
+
+// A BAR or a window over a fixed platform range is a decode conflict the board reports.
+TEST(DecodeConflict, ABarOrWindowOverAFixedRangeIsAGuestError) {
+  DisplayBoard b;
+  ASSERT_EQ(b.Enable(), EFI_SUCCESS);
+  sim::Bus &bus = b.board.machine.bus;
+  ASSERT_EQ(bus.Counts().guest_errors, 0u);
+  sim::PciFunction &vga = *b.board.display.Function();
+  vga.ConfigWrite(0x14, 4, 0xFF000000); // BAR1 over the boot flash
+  EXPECT_EQ(bus.Counts().guest_errors, 1u);
+  EXPECT_EQ(bus.RegionName(sim::Space::Memory, 0xFF000000), "flash"); // the flash keeps it
+  vga.ConfigWrite(0x14, 4, 0xA1000000);
+  sim::PciBridge &bridge = *b.board.display.Bridge();
+  bridge.ConfigWrite(0x22, 2, 0xFFF0); // memory window up to 4 GiB
+  EXPECT_EQ(bus.Counts().guest_errors, 2u);
+  bridge.ConfigWrite(0x22, 2, 0xFEB0); // ends below the fixed ranges
+  EXPECT_EQ(bus.Counts().guest_errors, 2u);
+}
+
 struct RevisionCase {
   uint8_t revision;
   uint8_t a2, b6;
@@ -195,6 +340,23 @@ TEST(OpenHostMmioWindow, ProgramsBothDecodersOnceFromTheConfigurationBase) {
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0], ConfigWriteOf(17, 29, 1, 0x44, 0));
   }
+}
+
+// A configuration base that configuration space does not answer at (a lying host bridge) would
+// send the window writes anywhere: nothing is written.
+TEST(OpenHostMmioWindow, ABaseWhereConfigurationSpaceDoesNotAnswerWritesNothing) {
+  DisplayBoard b;
+  sim::LyingBus liar(b.board.machine.bus, sim::LyingBus::Mode::Always);
+  liar.Lie({sim::ReadPath::Config, b.board.pci.Route(0, 5, 0), 0x90, 0x93});
+  const uint8_t flashBase[] = {0x00, 0x00, 0x00, 0xFF};
+  liar.Feed(flashBase, sizeof flashBase);
+  sim::BusMonitor monitor(b.board.machine.bus, sim::PeiBootRules(b.board));
+  WriteCounter writes(b.board.machine.bus);
+  EXPECT_EQ(OpenHostMmioWindow(), 0u);
+  EXPECT_TRUE(monitor.Clean()) << monitor.Report();
+  EXPECT_FALSE(b.board.pci.MmioWindow().open);
+  EXPECT_EQ(writes.memory, 0u);
+  EXPECT_EQ(writes.config_data, 0u);
 }
 
 TEST(EnableGraphicsController, NoVgaFunctionBehindTheBridgeIsNotFoundAndTheControllerUntouched) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "modules/boot_progress_pei/graphics/screen.h"
+#include "sim/hostile/pei_invariants.h"
 #include "sim/pei/pei_boot.h"
 #include "tests/progress/clean_bus.h"
 
@@ -23,9 +24,13 @@ public:
   explicit Boot(const std::string &json) : board(ScenarioFrom(json)) {}
   explicit Boot(const sim::Scenario &scenario) : board(scenario) {}
 
-  // Runs the boot; every full boot leaves a clean bus.
+  // Runs the boot; every full boot leaves a clean bus and holds the invariants an independent
+  // bus monitor checks.
   sim::BootResult Run() {
+    sim::PeiBootMonitor monitor(board);
     sim::BootResult result = sim::RunPeiBoot(board);
+    monitor.Finish();
+    EXPECT_TRUE(monitor.Clean()) << monitor.Report();
     ExpectCleanBus(board);
     return result;
   }

@@ -19,9 +19,9 @@ inline constexpr std::pair<sim::Space, uint64_t> kBoardUnclaimed[] = {
     {sim::Space::Io, 0x80},
 };
 
-// Until bring-up has opened the display path nothing decodes the frame buffer or the VGA ports,
-// yet callbacks draw there (a milestone before the screen trigger, every draw on a board whose
-// bring-up failed): those accesses go nowhere. Once bring-up has succeeded, none may.
+// Until bring-up has opened the display path nothing decodes the frame buffer or the VGA ports;
+// the module draws only over a screen that came up (tests/progress/failed_bring_up_test.cpp
+// requires no access at all after a failed one). Once bring-up has succeeded, none may go nowhere.
 inline bool IsDisplayAddress(sim::Space space, uint64_t addr) {
   return space == sim::Space::Memory
              ? addr >= kFrameBufferBase && addr < kFrameBufferBase + kFrameBufferSize

@@ -1,6 +1,7 @@
 #include "modules/boot_progress_pei/graphics/bridge_discovery.h"
 
 #include "access/pci_config.h"
+#include "modules/boot_progress_pei/graphics/host_window.h"
 #include "modules/boot_progress_pei/graphics/pci_regs.h"
 #include "modules/boot_progress_pei/graphics/screen.h"
 #include "modules/boot_progress_pei/platform/boot_phase.h"
@@ -57,32 +58,57 @@ bool BridgeBehind(const EFI_PEI_SERVICES **peiServices, const EFI_PEI_STALL_PPI 
   return false;
 }
 
-void EnableDecoding(uint8_t bus, uint8_t device, uint8_t function) {
-  auto command = PciCommandRegister::From(PciRead16(bus, device, function, kPciCommand));
-  command.SetIoSpace(1).SetMemorySpace(1).SetBusMaster(1);
-  PciWrite16(bus, device, function, kPciCommand, command.Raw());
+// The I/O, memory and bus-master enables, turned on or off together.
+constexpr uint16_t kDecodeEnables =
+    PciCommandRegister().SetIoSpace(1).SetMemorySpace(1).SetBusMaster(1).Raw();
+
+// Sets the function's decode enables to `enables` (kDecodeEnables or 0).
+void SetDecoding(uint8_t bus, uint8_t device, uint8_t function, uint16_t enables) {
+  const uint16_t command = PciRead16(bus, device, function, kPciCommand);
+  PciWrite16(bus, device, function, kPciCommand,
+             static_cast<uint16_t>((command & ~kDecodeEnables) | enables));
 }
 
-// Sizes one BAR of the VGA function and hands it the next address of its kind. Returns its size,
-// 0 when the BAR is absent.
-uint32_t AssignDeviceBar(GraphicsDeviceState *state, uint16_t reg) {
-  const auto original =
-      PciBaseAddressRegister::From(PciRead32(kVgaBus, kVgaDevice, kVgaFunction, reg));
-  const bool io = original.IoSpace() != 0;
-  PciWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, kPciBarSizingPattern);
-  const uint32_t size = BarSize(PciRead32(kVgaBus, kVgaDevice, kVgaFunction, reg));
-  if (size == 0) {
-    return 0; // absent: keeps the all-ones just written and costs no address space
+// Hands out `step` bytes aligned to `step` from `*cursor`, below `end`, so that no two ranges
+// overlap and none wraps. False, the cursor unchanged, when the BAR's `size` does not fit: a step
+// that is not a power of two or smaller than the size is a BAR no real device has.
+bool Allocate(uint32_t *cursor, uint32_t end, uint32_t size, uint32_t step, uint32_t *at) {
+  const uint32_t base = (*cursor + step - 1) & ~(step - 1);
+  if ((step & (step - 1)) != 0 || step < size || base < *cursor || base > end ||
+      end - base < step) {
+    return false;
   }
-  if (io) {
-    PciWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, state->NextIo);
-    state->NextIo += IoCursorStep(size);
-  } else {
-    PciWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, state->NextMmio);
-    state->NextMmio += MemoryCursorStep(size);
-  }
-  return size;
+  *at = base;
+  *cursor = base + step;
+  return true;
 }
+
+// Sizes one BAR of the VGA function and hands it the next address of its kind. Its size goes to
+// `*size` and what it now holds to `*bar` (the address with the flag bits first read from it),
+// both 0 when the BAR is absent; EFI_OUT_OF_RESOURCES when it does not fit what is left. The
+// register varies, so the port mechanism is named: every BAR lies below 0x100.
+EFI_STATUS AssignDeviceBar(GraphicsDeviceState *state, uint16_t reg, uint32_t *size,
+                           uint32_t *bar) {
+  const uint32_t original = PciPortRead32(kVgaBus, kVgaDevice, kVgaFunction, reg);
+  PciPortWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, kPciBarSizingPattern);
+  *size = BarSize(PciPortRead32(kVgaBus, kVgaDevice, kVgaFunction, reg));
+  *bar = 0;
+  if (*size == 0) {
+    return EFI_SUCCESS; // absent: keeps the all-ones just written and costs no address space
+  }
+  uint32_t at = 0;
+  const bool fits =
+      PciBaseAddressRegister::From(original).IoSpace() != 0
+          ? Allocate(&state->NextIo, kIoCursorEnd, *size, IoCursorStep(*size), &at)
+          : Allocate(&state->NextMmio, kHostWindowLimit, *size, MemoryCursorStep(*size), &at);
+  if (!fits) {
+    return EFI_OUT_OF_RESOURCES;
+  }
+  PciPortWrite32(kVgaBus, kVgaDevice, kVgaFunction, reg, at);
+  *bar = at | (original & kBarFlagBits);
+  return EFI_SUCCESS;
+}
+
 } // namespace
 
 uint32_t BarSize(uint32_t readBack) {
@@ -100,10 +126,15 @@ uint32_t IoCursorStep(uint32_t size) {
   return (size & (kIoUnit - 1)) != 0 ? (size & kIoUnit) + kIoUnit : size;
 }
 
+bool MemoryBarHolds(uint32_t bar, uint32_t size, uint32_t needed) {
+  const auto value = PciBaseAddressRegister::From(bar);
+  return value.IoSpace() == 0 && value.MemoryType() == PciBaseAddressRegister::kMemoryType32 &&
+         size >= needed;
+}
+
 bool FrameBufferBarUsable(uint32_t bar0, uint32_t size) {
-  const auto bar = PciBaseAddressRegister::From(bar0);
-  return bar.IoSpace() == 0 && bar.MemoryType() == PciBaseAddressRegister::kMemoryType32 &&
-         bar.BaseAddress() == kFrameBufferBase && size >= kFrameBufferSize;
+  return MemoryBarHolds(bar0, size, kFrameBufferSize) &&
+         PciBaseAddressRegister::From(bar0).BaseAddress() == kFrameBufferBase;
 }
 
 BridgeWindows BridgeWindowsFor(uint32_t nextIo, uint32_t nextMmio) {
@@ -125,21 +156,28 @@ BridgeWindows BridgeWindowsFor(uint32_t nextIo, uint32_t nextMmio) {
 }
 
 EFI_STATUS AssignDeviceBars(GraphicsDeviceState *state) {
-  uint32_t frameBufferSize = 0;
+  // The BARs move below: nothing of the function decodes while they hold sizing patterns.
+  SetDecoding(kVgaBus, kVgaDevice, kVgaFunction, 0);
+  uint32_t sizes[kPciBarCount];
+  uint32_t bars[kPciBarCount];
   for (uint16_t i = 0; i < kPciBarCount; ++i) {
-    const uint16_t reg = static_cast<uint16_t>(kPciBar0 + i * kPciBarStride);
-    const uint32_t size = AssignDeviceBar(state, reg);
-    if (reg == kPciBar0) {
-      frameBufferSize = size;
+    const EFI_STATUS status = AssignDeviceBar(
+        state, static_cast<uint16_t>(kPciBar0 + i * kPciBarStride), &sizes[i], &bars[i]);
+    if (EFI_ERROR(status)) {
+      return status;
     }
   }
-  // Drawing goes to the fixed frame-buffer address: a BAR0 elsewhere, too small or not a 32-bit
-  // memory BAR would send the screen clear and every draw over whatever decodes there instead.
-  const uint32_t bar0 = PciRead32(kVgaBus, kVgaDevice, kVgaFunction, kPciBar0);
-  if (!FrameBufferBarUsable(bar0, frameBufferSize)) {
+  // Drawing goes to the fixed frame-buffer address and the chip is reached through BAR1: a BAR0
+  // elsewhere, too small or not a 32-bit memory BAR would send the screen clear and every draw
+  // over whatever decodes there instead, and so would a BAR1 unable to hold the register window.
+  // The addresses used are the ones assigned, not what the function reads back later.
+  if (!FrameBufferBarUsable(bars[0], sizes[0]) ||
+      !MemoryBarHolds(bars[1], sizes[1], kRegisterWindowSize)) {
     return EFI_UNSUPPORTED;
   }
-  EnableDecoding(kVgaBus, kVgaDevice, kVgaFunction);
+  state->FrameBufferBase = PciBaseAddressRegister::From(bars[0]).BaseAddress();
+  state->MmioBase = PciBaseAddressRegister::From(bars[1]).BaseAddress();
+  SetDecoding(kVgaBus, kVgaDevice, kVgaFunction, kDecodeEnables);
   return EFI_SUCCESS;
 }
 
@@ -150,12 +188,11 @@ void ProgramBridgeWindows(uint8_t bus, uint8_t device, uint8_t function,
   PciWrite8(bus, device, function, kPciIoLimit, w.IoLimit);
   PciWrite16(bus, device, function, kPciMemoryBase, w.MemoryBase);
   PciWrite16(bus, device, function, kPciMemoryLimit, w.MemoryLimit);
-
   auto control =
       PciBridgeControlRegister::From(PciRead16(bus, device, function, kPciBridgeControl));
   control.SetVgaEnable(1);
   PciWrite16(bus, device, function, kPciBridgeControl, control.Raw());
-  EnableDecoding(bus, device, function);
+  SetDecoding(bus, device, function, kDecodeEnables);
 }
 
 BOOT_PHASE EFI_STATUS FindGraphicsBridge(GraphicsDeviceState *state,
@@ -182,6 +219,10 @@ BOOT_PHASE EFI_STATUS FindGraphicsBridge(GraphicsDeviceState *state,
   }
   const EFI_STATUS status = AssignDeviceBars(state);
   if (EFI_ERROR(status)) {
+    // Windows an earlier bring-up opened would still forward to BARs that have moved: with
+    // their decoding off neither bridge forwards anything.
+    SetDecoding(kBridgeBus, kBridgeDevice, kBridgeFunction, 0);
+    SetDecoding(rootBus, kRootPortDevice, rootPort, 0);
     return status;
   }
   ProgramBridgeWindows(kBridgeBus, kBridgeDevice, kBridgeFunction, state);

@@ -19,18 +19,27 @@ constexpr uint8_t kVgaFunction = 0;
 // range below the PCH's fixed ports for I/O.
 constexpr uint32_t kMmioCursorStart = 0xA0000000;
 constexpr uint32_t kIoCursorStart = 0x6000;
+// End of the I/O range the cursor hands out: the top of the 16-bit I/O space the bridges decode.
+constexpr uint32_t kIoCursorEnd = 0x10000;
+// What BAR1 must hold: the chip's control registers at +0xF000 and its 64 KiB aperture at
+// +0x10000.
+constexpr uint32_t kRegisterWindowSize = 0x20000;
 
 // Tries the eight functions of root port device 28 on `rootBus` until the display bridge answers
 // behind one, then assigns the VGA function's BARs and opens both bridges' windows. EFI_NOT_FOUND
 // when no root port function leads to the bridge (every tried function is back at bus numbers
-// 0/0/0) or when no function answers behind the bridge; the error of AssignDeviceBars when the
-// VGA function cannot hold the frame buffer.
+// 0/0/0) or when no function answers behind the bridge; the error of AssignDeviceBars, with both
+// bridges' decoding off (their windows closed), when the VGA function's BARs cannot be used.
 EFI_STATUS FindGraphicsBridge(GraphicsDeviceState *state, const EFI_PEI_SERVICES **peiServices,
                               uint8_t rootBus);
 
-// Sizes and assigns the six BARs of the VGA function from the state's cursors, then turns on its
-// I/O, memory and bus-master enables. EFI_UNSUPPORTED, with the enables left off, when BAR0 does
-// not end up as a 32-bit memory BAR at the frame buffer's address large enough for the screen.
+// Turns the VGA function's decoding off, sizes and assigns its six BARs from the state's cursors,
+// each aligned to its size, then turns on its I/O, memory and bus-master enables. The enables stay
+// off on an error: EFI_OUT_OF_RESOURCES when a BAR does not fit what is left of the range its
+// cursor hands out (memory from kMmioCursorStart to kHostWindowLimit, I/O from kIoCursorStart to
+// kIoCursorEnd); EFI_UNSUPPORTED when BAR0 does not end up as a 32-bit memory BAR at the frame
+// buffer's address large enough for the screen, or BAR1 as a 32-bit memory BAR large enough for
+// the register window. On success the state holds BAR0's and BAR1's assigned addresses.
 EFI_STATUS AssignDeviceBars(GraphicsDeviceState *state);
 
 // Opens a bridge's I/O and memory windows over what the cursors have handed out (closed when
@@ -47,6 +56,9 @@ uint32_t BarSize(uint32_t readBack);
 uint32_t MemoryCursorStep(uint32_t size);
 uint32_t IoCursorStep(uint32_t size);
 
+// Whether a BAR, read back after assignment, and its size make a 32-bit memory BAR of at least
+// `needed` bytes.
+bool MemoryBarHolds(uint32_t bar, uint32_t size, uint32_t needed);
 // Whether BAR0, read back after assignment, and its size make a frame buffer the drawing can use:
 // a 32-bit memory BAR at the fixed frame-buffer address holding a whole screen.
 bool FrameBufferBarUsable(uint32_t bar0, uint32_t size);

@@ -37,17 +37,6 @@ void SetScreenOff(bool off) {
             off ? kScreenOff : 0);
 }
 
-void ReadDeviceResources(GraphicsDeviceState *state) {
-  const uint8_t bus = state->Bus;
-  const uint8_t device = state->Device;
-  const uint8_t function = state->Function;
-  state->Revision = PciRead8(bus, device, function, kPciRevisionId);
-  state->FrameBufferBase =
-      PciBaseAddressRegister::From(PciRead32(bus, device, function, kPciBar0)).BaseAddress();
-  state->MmioBase =
-      PciBaseAddressRegister::From(PciRead32(bus, device, function, kPciBar1)).BaseAddress();
-}
-
 } // namespace
 
 BOOT_PHASE_WITH_ARGUMENTS EFI_STATUS
@@ -58,7 +47,7 @@ EnableGraphicsController(GraphicsDeviceState *state, const EFI_PEI_SERVICES **pe
   if (EFI_ERROR(status)) {
     return status;
   }
-  ReadDeviceResources(state);
+  state->Revision = PciRead8(state->Bus, state->Device, state->Function, kPciRevisionId);
 
   // VGA decoding on means bring-up has run before in this boot: the mode is set.
   const auto vgaEnable = VgaEnableRegister::From(IoRead8(kVgaEnablePort));

@@ -9,9 +9,6 @@
 namespace {
 // The configuration space takes 256 MiB (256 buses); the MMIO window starts right above it.
 constexpr uint32_t kWindowOffsetFromConfigBase = 0x10000000;
-// The window's limit, as an address: it stays below the platform's fixed ranges and the boot
-// flash at the top of the 4 GiB space.
-constexpr uint32_t kWindowLimit = 0xFB000000;
 
 // A read of the POST code port gives a posted configuration write time to settle.
 constexpr uint16_t kBusDelayPort = 0x80;
@@ -25,11 +22,11 @@ uintptr_t HostBridgeRegister(uint32_t configBase, uint16_t reg) {
 HostWindowSettings HostWindowFor(uint32_t configBase) {
   const uint32_t windowBase = configBase + kWindowOffsetFromConfigBase;
   MmioRuleRegister rule;
-  rule.SetLimit(kWindowLimit >> MmioRuleRegister::kLimitShift)
+  rule.SetLimit(kHostWindowLimit >> MmioRuleRegister::kLimitShift)
       .SetBase(windowBase >> MmioRuleRegister::kBaseShift)
       .SetEnable(1);
   return {rule.Raw(), static_cast<uint16_t>(windowBase >> kHostMmioWindowShift),
-          static_cast<uint16_t>(kWindowLimit >> kHostMmioWindowShift)};
+          static_cast<uint16_t>(kHostWindowLimit >> kHostMmioWindowShift)};
 }
 
 BOOT_PHASE uint32_t OpenHostMmioWindow() {
@@ -37,6 +34,12 @@ BOOT_PHASE uint32_t OpenHostMmioWindow() {
   const PciLocation rule = kMmioRuleDecoder;
   const uint32_t configBase =
       PciRead32(bridge.Bus, bridge.Device, bridge.Function, kHostConfigBase);
+  // The window registers are written through this base: it must be where configuration space
+  // answers, the host bridge reading its own base back there. Anything else would send the two
+  // writes to whatever decodes that address.
+  if (MmioRead32(HostBridgeRegister(configBase, kHostConfigBase)) != configBase) {
+    return 0;
+  }
 
   PciWrite32(rule.Bus, rule.Device, rule.Function, kMmioRuleHigh, 0);
   const auto current =

@@ -4,8 +4,13 @@
 
 #include <stdint.h>
 
+// The window's limit, as an address: it stays below the platform's fixed ranges and the boot
+// flash at the top of the 4 GiB space. Nothing the bring-up assigns reaches it.
+constexpr uint32_t kHostWindowLimit = 0xFB000000;
+
 // Programs the decode rule and the host bridge's window; returns 0. A rule already enabled is
-// left as it is.
+// left as it is; nothing is written when the host bridge does not read its configuration base
+// back through that base.
 uint32_t OpenHostMmioWindow();
 
 struct HostWindowSettings {

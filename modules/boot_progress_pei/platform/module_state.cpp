@@ -32,6 +32,10 @@ ModuleState LoadModuleState(const EFI_PEI_SERVICES **peiServices) {
   return ModuleState{};
 }
 
+bool ScreenIsUp(const EFI_PEI_SERVICES **peiServices) {
+  return LoadModuleState(peiServices).ScreenUp != 0;
+}
+
 EFI_STATUS StoreModuleState(const EFI_PEI_SERVICES **peiServices, const ModuleState &state) {
   if (peiServices == nullptr) {
     return EFI_INVALID_PARAMETER;

@@ -14,7 +14,8 @@ struct ModuleState {
   UINT8 BmcAddressShown; // 1 once the BMC address line is drawn, 0 when no LAN channel gave one
   UINT8 PchFamily;       // the recognised PCH family (1 server, 2 mobile); 0 not yet known
   UINT8 ServerPch;       // 1 once the server PCH has been recognised; 0 not yet known
-  UINT8 Reserved[5];     // keeps the HOB a multiple of 8 bytes long
+  UINT8 ScreenUp;        // 1 while the last bring-up succeeded: something decodes the frame buffer
+  UINT8 Reserved[4];     // keeps the HOB a multiple of 8 bytes long
 };
 
 struct ModuleStateHob {
@@ -25,6 +26,10 @@ static_assert(sizeof(ModuleStateHob) == 32);
 
 // The state in the HOB list; all zero when there is no state HOB or no services pointer.
 ModuleState LoadModuleState(const EFI_PEI_SERVICES **peiServices);
+
+// Whether the last bring-up left a screen to draw on: without one, nothing may be drawn at the
+// frame buffer's address or loaded into the palette (another device may decode them).
+bool ScreenIsUp(const EFI_PEI_SERVICES **peiServices);
 
 // Writes the state into its HOB, creating the HOB when the state is not all zero. Fails with
 // EFI_INVALID_PARAMETER without a services pointer, or with CreateHob's status when HOB memory is

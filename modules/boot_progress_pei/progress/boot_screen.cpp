@@ -2,6 +2,7 @@
 #include "modules/boot_progress_pei/graphics/graphics_enable.h"
 #include "modules/boot_progress_pei/graphics/screen.h"
 #include "modules/boot_progress_pei/image/image_draw.h"
+#include "modules/boot_progress_pei/platform/module_state.h"
 #include "modules/boot_progress_pei/progress/callbacks.h"
 #include "modules/boot_progress_pei/progress/notify_lists.h"
 #include "modules/boot_progress_pei/progress/progress_bar.h"
@@ -31,6 +32,10 @@ EFI_STATUS ShowBootScreen(const EFI_PEI_SERVICES **peiServices, const EFI_GUID *
 
   GraphicsDeviceState device;
   EFI_STATUS status = EnableGraphicsController(&device, peiServices);
+  // Later callbacks draw only over a screen that came up.
+  ModuleState state = LoadModuleState(peiServices);
+  state.ScreenUp = !EFI_ERROR(status);
+  StoreModuleState(peiServices, state);
   if (EFI_ERROR(status)) {
     return status;
   }

@@ -1,6 +1,8 @@
 // Milestone callbacks: redraw the bar at the milestone's percentage and record it; the IPMI and
-// footer triggers draw the address line and the footer image.
+// footer triggers draw the address line and the footer image. Without a screen that came up
+// nothing is drawn (another device may decode the frame buffer's address); the record advances.
 #include "modules/boot_progress_pei/graphics/screen.h"
+#include "modules/boot_progress_pei/platform/module_state.h"
 #include "modules/boot_progress_pei/progress/bmc_address.h"
 #include "modules/boot_progress_pei/progress/callbacks.h"
 #include "modules/boot_progress_pei/progress/footer.h"
@@ -9,7 +11,9 @@
 
 namespace {
 EFI_STATUS AdvanceProgress(const EFI_PEI_SERVICES **peiServices, UINT16 percent) {
-  DrawProgressBar(percent, kFrameBufferBase);
+  if (ScreenIsUp(peiServices)) {
+    DrawProgressBar(percent, kFrameBufferBase);
+  }
   ProgressRecord *record = nullptr;
   if (!EFI_ERROR(FindProgressRecord(peiServices, &record))) {
     record->Percent = percent;
@@ -34,13 +38,17 @@ BPP_MILESTONE(30)
 BPP_NOTIFY_CALLBACK(OnIpmiTransportReady) {
   (void)notifyDescriptor;
   (void)ppi;
-  ShowBmcAddress(peiServices);
+  if (ScreenIsUp(peiServices)) {
+    ShowBmcAddress(peiServices);
+  }
   return EFI_SUCCESS;
 }
 
 BPP_NOTIFY_CALLBACK(OnFooterTrigger) {
   (void)notifyDescriptor;
   (void)ppi;
-  DrawFooterImage(peiServices);
+  if (ScreenIsUp(peiServices)) {
+    DrawFooterImage(peiServices);
+  }
   return EFI_SUCCESS;
 }

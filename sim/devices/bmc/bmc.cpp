@@ -18,6 +18,15 @@ Bmc::Answer Bmc::Exchange(uint8_t netFn, uint8_t lun, uint8_t command, const uin
                           size_t length) {
   (void)lun; // the system interface routes every LUN to the BMC's own command handler
   Answer answer = Respond(netFn, command, request, length);
+  // What reaches the host may be another answer (Bus::Answer): the completion code, the length and
+  // every data byte.
+  answer.completion =
+      static_cast<uint8_t>(bus_.Answer({ReadPath::Ipmi, this, 0, 1}, answer.completion));
+  answer.data.resize(bus_.Answer({ReadPath::Ipmi, this, 1, 1}, answer.data.size()));
+  for (size_t i = 0; i < answer.data.size(); ++i) {
+    answer.data[i] =
+        static_cast<uint8_t>(bus_.Answer({ReadPath::Ipmi, this, 2 + i, 1}, answer.data[i]));
+  }
   const size_t bytes = kRequestHeaderBytes + length + kResponseHeaderBytes + answer.data.size();
   bus_.GetClock().Advance(kAnswerNs + kByteNs * bytes);
   ++Counts().writes; // the request

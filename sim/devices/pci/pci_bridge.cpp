@@ -99,8 +99,13 @@ void PciBridge::Decode() {
   if (parent == nullptr) {
     return;
   }
-  Place(memory_window_, parent->Memory(), MemoryWindow());
-  Place(io_window_, parent->Io(), IoWindow());
+  const Window memory = MemoryWindow();
+  const Window io = IoWindow();
+  Place(memory_window_, parent->Memory(), memory);
+  Place(io_window_, parent->Io(), io);
+  // Windows move by two 16-bit writes, so a window passes through ranges it was never meant to
+  // hold; only one that reaches the platform's fixed ranges at the top is a conflict.
+  ReportConflict(memory_conflict_, memory.open && memory.limit >= Bus::kPlatformFixedBase);
   const bool vgaMemory = VgaForwarding(BarKind::Memory);
   const bool vgaIo = VgaForwarding(BarKind::Io);
   Place(vga_memory_, parent->Memory(),

@@ -6,6 +6,8 @@
 //   - the legacy VGA ranges (memory 0xA0000-0xBFFFF, I/O 0x3B0-0x3BB and 0x3C0-0x3DF) when bridge
 //     control's VGA enable and the matching command bit are set.
 // Writes to the command, bus-number, window or bridge-control registers recompute the forwarding.
+// A memory window that reaches the platform's fixed ranges (Bus::kPlatformFixedBase up: I/O APIC,
+// HPET, TPM, local APIC, boot flash) is a decode conflict, counted as a guest error when it opens.
 // The prefetchable window is implemented as registers but forwards nothing (no function here
 // has a prefetchable BAR).
 #pragma once
@@ -66,6 +68,7 @@ private:
   Region vga_memory_;
   Region vga_io_mono_;
   Region vga_io_colour_;
+  bool memory_conflict_ = false;
 };
 
 } // namespace sim

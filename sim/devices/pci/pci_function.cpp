@@ -31,7 +31,8 @@ PciFunction::~PciFunction() = default;
 
 uint32_t PciFunction::ConfigRead(uint16_t reg, unsigned width) {
   ++Counts().reads;
-  return static_cast<uint32_t>(config.Read(reg, width));
+  return static_cast<uint32_t>(
+      bus_.Answer({ReadPath::Config, this, reg, width}, config.Read(reg, width)));
 }
 
 void PciFunction::ConfigWrite(uint16_t reg, unsigned width, uint32_t value) {
@@ -95,12 +96,23 @@ void PciFunction::Decode() {
         bar.kind == BarKind::Memory ? Bus::kMemorySpaceSize : Bus::kIoSpaceSize;
     // A BAR at 0 is unassigned; one that does not fit its space decodes nothing.
     if (!enabled || on_bus_ == nullptr || address == 0 || address + bar.size > spaceSize) {
+      conflict_[i] = false;
       continue;
     }
     Region &space = bar.kind == BarKind::Memory ? on_bus_->Memory() : on_bus_->Io();
     space.AddSubregion(address, bar.target);
     bar.mapped_in = &space;
+    const bool conflict = bar.kind == BarKind::Memory &&
+                          !bus_.FixedConflict(Space::Memory, address, bar.size).empty();
+    ReportConflict(conflict_[i], conflict);
   }
+}
+
+void PciFunction::ReportConflict(bool &was, bool now) {
+  if (now && !was) {
+    GuestError();
+  }
+  was = now;
 }
 
 void PciFunction::Reset() {

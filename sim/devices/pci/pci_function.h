@@ -1,7 +1,9 @@
 // A PCI function: a 4 KiB configuration space with the standard header's access rules as data
 // (read-only IDs and class, the command register's writable bits, BARs that read back their size
 // mask), and the base address registers that map the function's own regions into the memory or
-// I/O space of the bus it sits on, while the command register enables that space.
+// I/O space of the bus it sits on, while the command register enables that space. A memory BAR
+// that decodes over a fixed platform range (Bus::FixedConflict) is a decode conflict: a guest
+// error of the function each time it starts (the fixed range keeps its priority).
 #pragma once
 
 #include <cstdint>
@@ -81,6 +83,13 @@ private:
     Region *mapped_in = nullptr; // the container the target sits in while mapped
   };
   void UnmapBar(Bar &bar);
+
+protected:
+  // Counts a guest error when a decode conflict starts (`was` false, `now` true).
+  void ReportConflict(bool &was, bool now);
+
+private:
+  bool conflict_[kBarCount] = {};
 
   Identity id_;
   uint8_t header_type_;
