@@ -169,11 +169,13 @@ uint64_t Bus::Dispatch(Space space, bool write, uint64_t addr, unsigned width, u
   const FlatRange *r = Lookup(space, addr);
   const std::string *where = nullptr;
   Device *decoder = nullptr;
-  if (r != nullptr && r->leaf != nullptr && addr + width <= r->end) {
+  if (r != nullptr && r->leaf != nullptr) {
     const Region *leaf = r->leaf;
     Device *owner = leaf->Owner();
     where = owner ? &owner->Name() : &leaf->Name();
-    if (leaf->AcceptedWidths() & width) {
+    // An access that starts in a leaf and runs past its end reaches no register whole: the
+    // device sees none of it, and the guest is at fault.
+    if (addr + width <= r->end && (leaf->AcceptedWidths() & width)) {
       const uint64_t offset = addr - r->leaf_base;
       ++dispatch_depth_;
       if (write) {

@@ -35,6 +35,18 @@ TEST(Bus, RamIsLittleEndianAtEveryWidth) {
   EXPECT_EQ(MmioRead32(0x100FE), 0xFFFFFFFFu);
 }
 
+TEST(Bus, AnAccessRunningPastALeafsEndIsAGuestErrorNotUnclaimed) {
+  sim::Machine m;
+  sim::RamDevice ram(m.bus, 0x10000, 0x100, "ram");
+  MmioWrite32(0x100FE, 0x11223344);
+  EXPECT_EQ(ram.At(0xFE), 0);
+  EXPECT_EQ(MmioRead32(0x100FC), 0u); // whole, inside the leaf
+  EXPECT_EQ(MmioRead16(0x100FF), 0xFFFFu);
+  EXPECT_EQ(ram.Counts().guest_errors, 2u);
+  EXPECT_EQ(m.bus.Counts().guest_errors, 2u);
+  EXPECT_EQ(m.bus.Counts().unclaimed, 0u);
+}
+
 TEST(Bus, WrongWidthIsAGuestError) {
   sim::Machine m;
   sim::VgaDac dac(m.bus);
