@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const sim::BootResult result = sim::RunPeiBoot(board);
   monitor.Finish();
   hostile::Require(monitor.Monitor());
-  hostile::Require(result.events.size() == board.scenario.events.size(), "the boot stopped early");
+  hostile::Require(result.events.size() == board.ppi_events.events.size(),
+                   "the boot stopped early");
   return 0;
 }
