@@ -359,6 +359,20 @@ TEST(OpenHostMmioWindow, ABaseWhereConfigurationSpaceDoesNotAnswerWritesNothing)
   EXPECT_EQ(writes.config_data, 0u);
 }
 
+// An absent host bridge reads all ones, which also reads back as itself wherever nothing decodes
+// (q35 has no such bridge): no base, nothing written.
+TEST(OpenHostMmioWindow, AnAbsentHostBridgeWritesNothing) {
+  DisplayBoard b;
+  sim::LyingBus liar(b.board.machine.bus, sim::LyingBus::Mode::Always);
+  liar.Lie({sim::ReadPath::Config, b.board.pci.Route(0, 5, 0), 0x90, 0x93});
+  const uint8_t allOnes[] = {0xFF, 0xFF, 0xFF, 0xFF};
+  liar.Feed(allOnes, sizeof allOnes);
+  WriteCounter writes(b.board.machine.bus);
+  EXPECT_EQ(OpenHostMmioWindow(), 0u);
+  EXPECT_EQ(writes.memory, 0u);
+  EXPECT_EQ(writes.config_data, 0u);
+}
+
 TEST(EnableGraphicsController, NoVgaFunctionBehindTheBridgeIsNotFoundAndTheControllerUntouched) {
   DisplayBoard b(R"({"vga_function": false})");
   b.StartTrace();

@@ -34,10 +34,12 @@ BOOT_PHASE uint32_t OpenHostMmioWindow() {
   const PciLocation rule = kMmioRuleDecoder;
   const uint32_t configBase =
       PciRead32(bridge.Bus, bridge.Device, bridge.Function, kHostConfigBase);
-  // The window registers are written through this base: it must be where configuration space
-  // answers, the host bridge reading its own base back there. Anything else would send the two
-  // writes to whatever decodes that address.
-  if (MmioRead32(HostBridgeRegister(configBase, kHostConfigBase)) != configBase) {
+  // The window registers are written through this base: it must be a base configuration space
+  // can have (256 MiB aligned, so all ones from an absent bridge is none) and where it answers,
+  // the host bridge reading its own base back there. Anything else would send the two writes to
+  // whatever decodes that address.
+  if ((configBase & (kWindowOffsetFromConfigBase - 1)) != 0 ||
+      MmioRead32(HostBridgeRegister(configBase, kHostConfigBase)) != configBase) {
     return 0;
   }
 
