@@ -14,8 +14,10 @@ configure: deps
 	@echo "configuring $(BUILD) (CMake preset $(PRESET))"
 	@cmake --preset $(PRESET) >/dev/null
 
+# The build's wall time is printed when it ends, so a slower build is seen when it happens.
 build: configure
-	@cmake --build --preset $(PRESET) -j $(JOBS)
+	@start=$$(date +%s); cmake --build --preset $(PRESET) -j $(JOBS) || exit $$?; \
+	  echo "build time: $$(( $$(date +%s) - start )) s ($(BUILD), $(JOBS) jobs)"
 
 # Only what the demo runs: the simulator, the firmware images and the artwork volume.
 DEMO_TARGETS := bootsim firmware-images assets-volume
