@@ -76,8 +76,9 @@ TEST(AssignDeviceBars, ThreeBarsGetTheirAddressesAndBothBridgesTheirWindows) {
   EXPECT_EQ(b.state.FrameBufferBase, 0xA0000000u);
   EXPECT_EQ(b.state.MmioBase, 0xA1000000u);
   EXPECT_EQ(b.state.Revision, 0x40);
-  for (auto [bus, dev, fn] : {std::tuple{0, 28, 5}, std::tuple{1, 0, 0}}) {
+  for (const auto &where : {std::tuple{0, 28, 5}, std::tuple{1, 0, 0}}) {
     const auto c = [&](uint16_t reg, unsigned w) {
+      const auto [bus, dev, fn] = where;
       return b.Config(static_cast<uint8_t>(bus), static_cast<uint8_t>(dev),
                       static_cast<uint8_t>(fn), reg, w);
     };

@@ -8,7 +8,6 @@
 namespace fvpack {
 namespace {
 constexpr size_t kFileHeaderSize = 24;
-constexpr size_t kSectionHeaderSize = 4;
 constexpr size_t kTeHeaderSize = 40;
 constexpr uint16_t kTeSignature = 0x5A56; // "VZ"
 // Dependency expression opcodes.

@@ -15,7 +15,7 @@ constexpr uint64_t kFourGiB = 1ull << 32;
 } // namespace
 
 PciFunction::PciFunction(Bus &bus, std::string name, const Identity &id, uint8_t headerType)
-    : Device(bus, std::move(name)), id_(id), header_type_(headerType) {
+    : Device(bus, std::move(name)) {
   config.Define({PciConfig::kVendorId, 2, id.vendor, 0, 0});
   config.Define({PciConfig::kDeviceId, 2, id.device, 0, 0});
   config.Define({PciConfig::kCommand, 2, 0, kCommandWritable, 0});

@@ -91,8 +91,6 @@ protected:
 private:
   bool conflict_[kBarCount] = {};
 
-  Identity id_;
-  uint8_t header_type_;
   PciBus *on_bus_ = nullptr;
   uint8_t device_ = 0, function_ = 0;
   Bar bars_[kBarCount];

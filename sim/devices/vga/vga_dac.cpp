@@ -7,7 +7,6 @@ constexpr uint8_t kSixBits = 0x3F;
 constexpr uint16_t kPixelMask = 0x3C6;
 constexpr uint16_t kReadIndex = 0x3C7;
 constexpr uint16_t kWriteIndex = 0x3C8;
-constexpr uint16_t kData = 0x3C9;
 } // namespace
 
 VgaDac::VgaDac(Bus &bus, bool placeFixed)
