@@ -14,10 +14,12 @@ configure: deps
 	@echo "configuring $(BUILD) (CMake preset $(PRESET))"
 	@cmake --preset $(PRESET) >/dev/null
 
-# The build's wall time is printed when it ends, so a slower build is seen when it happens.
+# A short timing summary ends the build (wall time, work done, the slowest steps), so a slower
+# build is seen when it happens.
 build: configure
-	@start=$$(date +%s); cmake --build --preset $(PRESET) -j $(JOBS) || exit $$?; \
-	  echo "build time: $$(( $$(date +%s) - start )) s ($(BUILD), $(JOBS) jobs)"
+	@start=$$(date +%s); first=$$(cat $(BUILD)/.ninja_log 2>/dev/null | wc -l); \
+	  cmake --build --preset $(PRESET) -j $(JOBS) || exit $$?; \
+	  python3 tools/build_summary.py $(BUILD) $$first $$(( $$(date +%s) - start )) $(JOBS)
 
 # Only what the demo runs: the simulator, the firmware images and the artwork volume.
 DEMO_TARGETS := bootsim firmware-images assets-volume

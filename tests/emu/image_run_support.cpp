@@ -27,48 +27,53 @@ std::vector<uint8_t> Png(sim::PeiBoard &board) {
   return bytes;
 }
 
-BootRecord Boot(sim::PeiBoard &board, const std::function<EFI_STATUS()> &load) {
-  AccessLog log;
+BootRecord Boot(sim::PeiBoard &board, const std::function<EFI_STATUS()> &load, bool keep) {
+  AccessLog log(keep);
   board.machine.bus.SetTrace(&log);
   const sim::BootResult result = sim::RunPeiBoot(board, {}, load);
   board.machine.bus.SetTrace(nullptr);
-  return {sim::PeiReport(board, result), Png(board), std::move(log.accesses), std::nullopt};
+  return {sim::PeiReport(board, result), Png(board), std::move(log.accesses), log.digest,
+          std::nullopt};
 }
 } // namespace
 
 std::vector<uint8_t> ImageBytes() { return sim::emu::ReadImageFile(BOOT_PROGRESS_PEI_IMAGE); }
 std::filesystem::path ImageMap() { return BOOT_PROGRESS_PEI_IMAGE ".map"; }
 
-BootRecord HostBoot(const sim::Scenario &scenario) {
+BootRecord HostBoot(const sim::Scenario &scenario, bool keep) {
   const sim::emu::PeiImageLayout layout = sim::emu::ParsePeiImageLayout(scenario);
   const sim::emu::PeimVolume volume = sim::emu::PackPeimVolume(ImageBytes(), layout.volume_base);
   sim::PeiBoard board(scenario, [&](sim::PeiBoard &b) {
     b.flash.Load(volume.base, volume.bytes, "BootProgressPei image volume");
     return std::unique_ptr<sim::PeiCoreBinding>();
   });
-  return Boot(board, {});
+  return Boot(board, {}, keep);
 }
 
-BootRecord ImageBoot(const sim::Scenario &scenario, const std::vector<uint8_t> &image) {
+BootRecord ImageBoot(const sim::Scenario &scenario, const std::vector<uint8_t> &image, bool keep) {
   sim::emu::PeiImageRun run = sim::emu::MakePeiImageRun(scenario, image, ImageMap());
-  BootRecord record = Boot(*run.board, [&] { return run.Load(); });
+  BootRecord record = Boot(*run.board, [&] { return run.Load(); }, keep);
   record.cpu = run.binding->Report();
   return record;
 }
 
 std::string FirstDifference(const BootRecord &host, const BootRecord &image) {
-  const size_t n = std::min(host.accesses.size(), image.accesses.size());
-  for (size_t i = 0; i < n; ++i) {
-    if (!(host.accesses[i] == image.accesses[i])) {
-      return "device access #" + std::to_string(i) + ": host build " + Describe(host.accesses[i]) +
-             ", image " + Describe(image.accesses[i]);
+  if (host.digest != image.digest) {
+    const size_t n = std::min(host.accesses.size(), image.accesses.size());
+    for (size_t i = 0; i < n; ++i) {
+      if (!(host.accesses[i] == image.accesses[i])) {
+        return "device access #" + std::to_string(i) + ": host build " +
+               Describe(host.accesses[i]) + ", image " + Describe(image.accesses[i]);
+      }
     }
-  }
-  if (host.accesses.size() != image.accesses.size()) {
-    const bool hostLonger = host.accesses.size() > image.accesses.size();
-    const Access &extra = hostLonger ? host.accesses[n] : image.accesses[n];
-    return "device access #" + std::to_string(n) + ": only the " +
-           (hostLonger ? "host build" : "image") + " makes it (" + Describe(extra) + ")";
+    if (host.accesses.size() != image.accesses.size()) {
+      const bool hostLonger = host.accesses.size() > image.accesses.size();
+      const Access &extra = hostLonger ? host.accesses[n] : image.accesses[n];
+      return "device access #" + std::to_string(n) + ": only the " +
+             (hostLonger ? "host build" : "image") + " makes it (" + Describe(extra) + ")";
+    }
+    return "device accesses differ (" + std::to_string(host.digest.count) + " by the host build, " +
+           std::to_string(image.digest.count) + " by the image; run kept none to compare)";
   }
   if (host.report != image.report) {
     return "report.json: " + nlohmann::json::diff(host.report, image.report).dump();
@@ -119,23 +124,23 @@ nlohmann::json SinkCalls(const sim::SmmBoard &board) {
 }
 } // namespace
 
-SmmRecord HostSmmLoad(const sim::Scenario &scenario) {
+SmmRecord HostSmmLoad(const sim::Scenario &scenario, bool keep) {
   sim::SmmBoard board(scenario);
-  AccessLog log;
+  AccessLog log(keep);
   board.machine.bus.SetTrace(&log);
   const EFI_STATUS status = board.Load(DriverEntry);
   board.machine.bus.SetTrace(nullptr);
   nlohmann::json report = sim::SmmReport(board, status, TscFrequency);
   report["sink_calls"] = SinkCalls(board);
   report["topology"] = Topology(ProcessorTopologyTable, &MaxCoresPerPackage, &MaxLogicalPerPackage);
-  return {report, std::move(log.accesses), std::nullopt};
+  return {report, std::move(log.accesses), log.digest, std::nullopt};
 }
 
-SmmRecord ImageSmmLoad(const sim::Scenario &scenario) {
+SmmRecord ImageSmmLoad(const sim::Scenario &scenario, bool keep) {
   sim::SmmBoard board(scenario);
   sim::emu::SmmImageRun run(board, sim::emu::ReadImageFile(DIMM_REPORT_SMM_IMAGE),
                             DIMM_REPORT_SMM_IMAGE ".map");
-  AccessLog log;
+  AccessLog log(keep);
   board.machine.bus.SetTrace(&log);
   const EFI_STATUS status = run.Load();
   board.machine.bus.SetTrace(nullptr);
@@ -146,12 +151,12 @@ SmmRecord ImageSmmLoad(const sim::Scenario &scenario) {
   report["topology"] =
       Topology(run.Global("?ProcessorTopologyTable@@"), run.Global("?MaxCoresPerPackage@@"),
                run.Global("?MaxLogicalPerPackage@@"));
-  return {report, std::move(log.accesses), run.Report()};
+  return {report, std::move(log.accesses), log.digest, run.Report()};
 }
 
 std::string FirstDifference(const SmmRecord &host, const SmmRecord &image) {
-  BootRecord h{host.report, {}, host.accesses, std::nullopt};
-  BootRecord i{image.report, {}, image.accesses, std::nullopt};
+  BootRecord h{host.report, {}, host.accesses, host.digest, std::nullopt};
+  BootRecord i{image.report, {}, image.accesses, image.digest, std::nullopt};
   return FirstDifference(h, i);
 }
 
