@@ -29,6 +29,10 @@ constexpr PollBound kChipRunningPoll = {5000, 1000};
 
 constexpr uint32_t kWatchdogResetStallUs = 10; // the watchdog expires and resets the chip
 
+// What a read through the window returns when nothing decodes it (BAR1 not where the chip
+// answers). The strap register never reads so: its high bits are reserved.
+constexpr uint32_t kNothingAnswers = 0xFFFFFFFF;
+
 constexpr ChipWrite kBusControllerSetup[] = {
     {AHBC00, kAhbcUnlockKey},
     {AHBC84, 0x00010000},
@@ -61,7 +65,11 @@ EFI_STATUS PrepareAhbBus(const GraphicsDeviceState *state, const EFI_PEI_SERVICE
   const uint32_t mmio = state->MmioBase;
   AstWriteSequence(mmio, kBusControllerSetup);
   AstWrite32(SCU00, mmio, kScuUnlockKey);
-  if (ReadRegister<ScuStraps>(ChipRegister32{SCU70, mmio}).WatchdogReset() != 0) {
+  const uint32_t straps = AstRead32(SCU70, mmio);
+  if (straps == kNothingAnswers) {
+    return EFI_TIMEOUT; // no key would ever be taken: not worth a second of tries
+  }
+  if (ScuStraps::From(straps).WatchdogReset() != 0) {
     AstWriteSequence(mmio, kWatchdogReset);
     ChipStall(peiServices, kWatchdogResetStallUs);
   }
