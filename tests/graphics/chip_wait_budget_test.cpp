@@ -120,4 +120,14 @@ TEST(ChipWaitBudget, ASlowChipThatCompliesStillStarts) {
   EXPECT_TRUE(rig.chip.Record().running);
 }
 
+// A window that nothing decodes reads all ones: no key would ever be taken, and the start-up
+// gives up after the first read of the straps instead of a million key tries.
+TEST(ChipWaitBudget, NothingBehindTheWindowEndsTheStartUpAtOnce) {
+  ChipRig rig;
+  rig.state.MmioBase = ChipRig::kMmioBase + 0x02000000; // no device decodes there
+  EXPECT_EQ(StartController(&rig.state, rig.Services()), EFI_TIMEOUT);
+  EXPECT_LE(rig.Seconds(), 0.0001);
+  EXPECT_EQ(rig.chip.window.Counts().reads + rig.chip.window.Counts().writes, 0u);
+}
+
 } // namespace
