@@ -20,7 +20,7 @@ namespace sim {
 
 // Worst case of a whole boot on a lying bus: the sum of the module's named wait bounds with their
 // bus costs (docs/hostile_hardware.md).
-constexpr uint64_t kPeiBootBoundNs = 200'000ull * 1'000'000'000;
+constexpr uint64_t kPeiBootBoundNs = 60ull * 1'000'000'000;
 
 BusMonitor::Rules PeiBootRules(PeiBoard &board);
 

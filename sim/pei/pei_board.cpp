@@ -10,9 +10,38 @@ namespace sim {
 PeiBoard::PeiBoard(const Scenario &s, const BindingFactory &makeBinding)
     : scenario(s), binding(makeBinding ? makeBinding(*this) : nullptr),
       core(machine, s.boot_mode, s.hob_capacity, binding.get()) {
-  machine.bus.SetCostModel(s.cost);
   warnings = LoadFlashVolumes(scenario, flash);
-  for (const auto &[token, value] : s.pcd) {
+  Assemble();
+}
+
+PeiBoard::PeiBoard(const Scenario &s, const FlashContents &contents)
+    : scenario(s), core(machine, s.boot_mode, s.hob_capacity, nullptr) {
+  for (const FlashContents::Placed &p : contents.volumes) {
+    flash.Load(p.volume.base, p.bytes, p.volume.name);
+  }
+  warnings = contents.warnings;
+  Assemble();
+}
+
+std::shared_ptr<const PeiBoard::FlashContents> PeiBoard::PackFlash(const Scenario &s) {
+  Clock clock;
+  Bus bus(clock);
+  FlashDevice packed(bus);
+  auto contents = std::make_shared<FlashContents>();
+  contents->warnings = LoadFlashVolumes(s, packed);
+  for (const FlashDevice::Volume &v : packed.Volumes()) {
+    std::vector<uint8_t> bytes(v.size);
+    for (uint64_t i = 0; i < v.size; ++i) {
+      bytes[i] = packed.Byte(v.base + i);
+    }
+    contents->volumes.push_back({v, std::move(bytes)});
+  }
+  return contents;
+}
+
+void PeiBoard::Assemble() {
+  machine.bus.SetCostModel(scenario.cost);
+  for (const auto &[token, value] : scenario.pcd) {
     core.SetPcd(token, value);
   }
   // The transport's commands go to the BMC model.

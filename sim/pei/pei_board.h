@@ -30,6 +30,21 @@ public:
   using BindingFactory = std::function<std::unique_ptr<PeiCoreBinding>(PeiBoard &)>;
   explicit PeiBoard(const Scenario &scenario, const BindingFactory &binding = {});
 
+  // The scenario's flash as packed and placed once (its volumes and what loading them warned of),
+  // for building many boards of one scenario: packing is most of a board's construction.
+  struct FlashContents {
+    struct Placed {
+      FlashDevice::Volume volume;
+      std::vector<uint8_t> bytes;
+    };
+    std::vector<Placed> volumes;
+    std::vector<std::string> warnings;
+  };
+  static std::shared_ptr<const FlashContents> PackFlash(const Scenario &scenario);
+  // A board of `scenario` whose flash holds `flash` (PackFlash of the same scenario): in every
+  // other respect built as the constructor above builds it, so it starts from the same state.
+  PeiBoard(const Scenario &scenario, const FlashContents &flash);
+
   // Installs, as another platform component would, the PPI a scenario names.
   void InstallPlatformPpi(const std::string &name);
   // What the display shows.
@@ -50,6 +65,8 @@ public:
   std::vector<std::string> warnings;
 
 private:
+  void Assemble();
+
   uint64_t ipmi_ = 0;              // the IPMI transport PPI (to the BMC), in the core's memory
   uint64_t trigger_interface_ = 0; // what trigger PPIs point at; no component reads it
 };

@@ -29,6 +29,10 @@ constexpr PollBound kChipRunningPoll = {5000, 1000};
 
 constexpr uint32_t kWatchdogResetStallUs = 10; // the watchdog expires and resets the chip
 
+// What a read through the window returns when nothing decodes it (BAR1 not where the chip
+// answers). The strap register never reads so: its high bits are reserved.
+constexpr uint32_t kNothingAnswers = 0xFFFFFFFF;
+
 constexpr ChipWrite kBusControllerSetup[] = {
     {AHBC00, kAhbcUnlockKey},
     {AHBC84, 0x00010000},
@@ -48,9 +52,10 @@ bool ReadsUnlocked(uint32_t keyRegister, uint32_t mmio) {
 }
 
 // Writes `key` once and waits until the register reads unlocked.
-EFI_STATUS Unlock(uint32_t keyRegister, uint32_t key, uint32_t mmio) {
+EFI_STATUS Unlock(const GraphicsDeviceState *state, uint32_t keyRegister, uint32_t key) {
+  const uint32_t mmio = state->MmioBase;
   AstWrite32(keyRegister, mmio, key);
-  return PollUntil(kUnlockPolls, [&] { return ReadsUnlocked(keyRegister, mmio); });
+  return ChipPollUntil(state, kUnlockPolls, [&] { return ReadsUnlocked(keyRegister, mmio); });
 }
 
 CrtcChipState ReadChipState() { return CrtcChipState::From(VgaRead(kVgaCrtc, kCrtcChipState)); }
@@ -60,12 +65,16 @@ EFI_STATUS PrepareAhbBus(const GraphicsDeviceState *state, const EFI_PEI_SERVICE
   const uint32_t mmio = state->MmioBase;
   AstWriteSequence(mmio, kBusControllerSetup);
   AstWrite32(SCU00, mmio, kScuUnlockKey);
-  if (ReadRegister<ScuStraps>(ChipRegister32{SCU70, mmio}).WatchdogReset() != 0) {
+  const uint32_t straps = AstRead32(SCU70, mmio);
+  if (straps == kNothingAnswers) {
+    return EFI_TIMEOUT; // no key would ever be taken: not worth a second of tries
+  }
+  if (ScuStraps::From(straps).WatchdogReset() != 0) {
     AstWriteSequence(mmio, kWatchdogReset);
     ChipStall(peiServices, kWatchdogResetStallUs);
   }
   // The key is written before every read: a reset chip has forgotten the earlier one.
-  const EFI_STATUS unlocked = PollUntil(kScuUnlockTries, [&] {
+  const EFI_STATUS unlocked = ChipPollUntil(state, kScuUnlockTries, [&] {
     AstWrite32(SCU00, mmio, kScuUnlockKey);
     return ReadsUnlocked(SCU00, mmio);
   });
@@ -80,12 +89,13 @@ BOOT_PHASE EFI_STATUS StartController(GraphicsDeviceState *state,
                                       const EFI_PEI_SERVICES **peiServices) {
   const uint32_t mmio = state->MmioBase;
   if (ReadChipState().Started() == 0) {
+    state->ChipWaitSpent = 0;
     EFI_STATUS status = PrepareAhbBus(state, peiServices);
     if (status == EFI_SUCCESS) {
-      status = Unlock(SCU00, kScuUnlockKey, mmio);
+      status = Unlock(state, SCU00, kScuUnlockKey);
     }
     if (status == EFI_SUCCESS) {
-      status = Unlock(MCR00, kMcrUnlockKey, mmio);
+      status = Unlock(state, MCR00, kMcrUnlockKey);
     }
     if (status != EFI_SUCCESS) {
       return status;

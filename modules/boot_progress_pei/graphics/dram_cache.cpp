@@ -1,9 +1,9 @@
 #include "modules/boot_progress_pei/graphics/dram_cache.h"
 
 #include "modules/boot_progress_pei/graphics/chip_regs.h"
+#include "modules/boot_progress_pei/graphics/chip_stall.h"
 #include "modules/boot_progress_pei/graphics/chip_window.h"
 #include "modules/boot_progress_pei/platform/boot_phase.h"
-#include "modules/boot_progress_pei/platform/bounded_poll.h"
 
 namespace {
 // Reads of MCR04 until the cache is ready. Its initialisation takes microseconds; 1,000,000
@@ -15,8 +15,8 @@ BOOT_PHASE EFI_STATUS EnableDramCache(const GraphicsDeviceState *state) {
   const ChipRegister32 config{MCR04, state->MmioBase};
   const McrConfig before = ReadRegister<McrConfig>(config);
   WriteRegister(config, McrConfig(before).SetCacheInit(1));
-  const EFI_STATUS ready = PollUntil(
-      kCacheReadyPolls, [&] { return ReadRegister<McrConfig>(config).CacheReady() != 0; });
+  const EFI_STATUS ready = ChipPollUntil(
+      state, kCacheReadyPolls, [&] { return ReadRegister<McrConfig>(config).CacheReady() != 0; });
   if (ready != EFI_SUCCESS) {
     return EFI_TIMEOUT;
   }

@@ -3,7 +3,6 @@
 #include "modules/boot_progress_pei/graphics/chip_regs.h"
 #include "modules/boot_progress_pei/graphics/chip_stall.h"
 #include "modules/boot_progress_pei/graphics/chip_window.h"
-#include "modules/boot_progress_pei/platform/bounded_poll.h"
 
 namespace {
 // Reads of the busy bit per try. An initialisation finishes in a few reads; 5,000,000 reads take
@@ -25,8 +24,8 @@ EFI_STATUS InitDramPhy(const GraphicsDeviceState *state, const EFI_PEI_SERVICES 
   const ChipRegister32 control{MCR60, mmio};
   AstWrite32(MCR60, mmio, kPhyStart);
   for (uint32_t tries = 1;; ++tries) {
-    const EFI_STATUS idle =
-        PollUntil(kPhyBusyPolls, [&] { return ReadRegister<PhyControl>(control).Busy() == 0; });
+    const EFI_STATUS idle = ChipPollUntil(
+        state, kPhyBusyPolls, [&] { return ReadRegister<PhyControl>(control).Busy() == 0; });
     if (idle != EFI_SUCCESS) {
       return EFI_TIMEOUT;
     }
@@ -36,6 +35,9 @@ EFI_STATUS InitDramPhy(const GraphicsDeviceState *state, const EFI_PEI_SERVICES 
     }
     if (tries == kPhyInitTries) {
       return EFI_DEVICE_ERROR;
+    }
+    if (!ChargeChipWait(state, kPhyRestartStallUs)) {
+      return EFI_TIMEOUT;
     }
     AstWrite32(MCR60, mmio, kPhyStop);
     ChipStall(peiServices, kPhyRestartStallUs);

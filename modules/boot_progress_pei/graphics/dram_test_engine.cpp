@@ -1,6 +1,7 @@
 #include "modules/boot_progress_pei/graphics/dram_test_engine.h"
 
 #include "modules/boot_progress_pei/graphics/chip_regs.h"
+#include "modules/boot_progress_pei/graphics/chip_stall.h"
 #include "modules/boot_progress_pei/graphics/chip_window.h"
 
 namespace {
@@ -11,9 +12,11 @@ constexpr uint32_t kTestEnginePolls = 5'000'000;
 
 constexpr uint32_t kBurstDataModes = 4;
 
-// Starts `command` and waits for it. The failed bit is examined before the read is counted, and
-// the count before the done bit; a failed test keeps its command in MCR70.
-DramTestResult RunTest(uint32_t mmio, uint32_t command) {
+// Starts `command` and waits for it. The failed bit is examined before the read is counted (against
+// the test's bound and the start-up's budget), and the count before the done bit; a failed test
+// keeps its command in MCR70.
+DramTestResult RunTest(const GraphicsDeviceState *state, uint32_t command) {
+  const uint32_t mmio = state->MmioBase;
   AstWrite32(MCR70, mmio, kTestEngineStop);
   AstWrite32(MCR70, mmio, command);
   const ChipRegister32 engine{MCR70, mmio};
@@ -22,7 +25,7 @@ DramTestResult RunTest(uint32_t mmio, uint32_t command) {
     if (status.Failed() != 0) {
       return DramTestResult::Failed;
     }
-    if (reads > kTestEnginePolls) {
+    if (reads > kTestEnginePolls || !ChargeChipWait(state, 1)) {
       AstWrite32(MCR70, mmio, kTestEngineStop);
       return DramTestResult::TimedOut;
     }
@@ -41,11 +44,11 @@ void SetUpTests(uint32_t mmio) {
 
 DramTestResult RunBurstTest(const GraphicsDeviceState *state, uint32_t dataMode) {
   const TestEngine command = TestEngine::From(kTestEngineBurst).SetDataMode(dataMode);
-  return RunTest(state->MmioBase, command.Raw());
+  return RunTest(state, command.Raw());
 }
 
 DramTestResult RunSingleTest(const GraphicsDeviceState *state) {
-  return RunTest(state->MmioBase, kTestEngineSingle);
+  return RunTest(state, kTestEngineSingle);
 }
 
 DramTestResult RunTrainingTest(const GraphicsDeviceState *state) {

@@ -13,4 +13,7 @@ struct GraphicsDeviceState {
   uint32_t MmioBase;        // BAR1, flag bits 3:0 cleared: the chip register window
   uint32_t NextMmio;        // memory allocation cursor
   uint32_t NextIo;          // I/O allocation cursor
+  // What the chip start-up's waits have spent of their common budget (chip_stall.h). The waits
+  // are reached through const pointers to the record: only this count changes on the way.
+  mutable uint32_t ChipWaitSpent;
 };
