@@ -22,11 +22,12 @@ def main():
         fields = line.rstrip("\n").split("\t")
         if line.startswith("#") or len(fields) != 5:
             continue
-        start, end, _, output, _ = fields
-        steps[output] = (int(end) - int(start)) / 1000.0
-    total = sum(steps.values())
+        start, end, _, output, command = fields
+        # A step with several outputs has a line for each: one step per command and start.
+        steps[(command, start)] = (output, (int(end) - int(start)) / 1000.0)
+    total = sum(sec for _, sec in steps.values())
     print(f"build time: {wall} s ({build}, {jobs} jobs): {len(steps)} steps, {total:.0f} s of work")
-    slowest = sorted(steps.items(), key=lambda s: -s[1])[:5]
+    slowest = sorted(steps.values(), key=lambda s: -s[1])[:5]
     if slowest:
         print("  slowest: " + ", ".join(f"{name.split('/')[-1]} {sec:.1f} s" for name, sec in slowest))
 
