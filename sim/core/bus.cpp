@@ -129,7 +129,7 @@ void Bus::CountUnclaimed(Space space, uint64_t addr, const FlatRange *range) {
   if (owner != nullptr) {
     ++owner->Counts().unclaimed;
   }
-  const auto key = std::make_pair(static_cast<int>(space), addr);
+  const UnclaimedKey key{static_cast<int>(space), addr};
   auto it = unclaimed_.find(key);
   if (it != unclaimed_.end()) {
     ++it->second.second;
@@ -141,8 +141,11 @@ void Bus::CountUnclaimed(Space space, uint64_t addr, const FlatRange *range) {
 std::vector<UnclaimedAccess> Bus::Unclaimed() const {
   std::vector<UnclaimedAccess> out;
   for (const auto &[key, what] : unclaimed_) {
-    out.push_back({static_cast<Space>(key.first), key.second, what.first, what.second});
+    out.push_back({static_cast<Space>(key.space), key.addr, what.first, what.second});
   }
+  std::sort(out.begin(), out.end(), [](const UnclaimedAccess &a, const UnclaimedAccess &b) {
+    return a.space != b.space ? a.space < b.space : a.addr < b.addr;
+  });
   return out;
 }
 

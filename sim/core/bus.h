@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "sim/core/clock.h"
@@ -181,7 +182,19 @@ private:
   int next_id_ = 1;
   int dispatch_depth_ = 0;
   bool unmap_pending_ = false;
-  std::map<std::pair<int, uint64_t>, std::pair<std::string, uint64_t>> unclaimed_;
+  // Hashed: a lying device can move a BAR so that every frame-buffer write goes unclaimed, and
+  // each is counted; Unclaimed() sorts them by space and address.
+  struct UnclaimedKey {
+    int space;
+    uint64_t addr;
+    bool operator==(const UnclaimedKey &) const = default;
+  };
+  struct UnclaimedHash {
+    size_t operator()(const UnclaimedKey &k) const {
+      return std::hash<uint64_t>{}(k.addr * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(k.space));
+    }
+  };
+  std::unordered_map<UnclaimedKey, std::pair<std::string, uint64_t>, UnclaimedHash> unclaimed_;
 };
 
 } // namespace sim

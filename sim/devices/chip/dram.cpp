@@ -93,6 +93,14 @@ void ChipDram::Store(uint64_t offset, unsigned width, uint64_t value) {
   if (!up_) {
     return;
   }
+  const uint64_t top = size_ - bar0_size_;
+  const uint64_t first = offset & (size_ - 1);
+  if (first >= top && first + width <= size_) { // the frame buffer, whole: bytes in at once
+    for (unsigned i = 0; i < width; ++i) {
+      top_[first - top + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+    return;
+  }
   for (unsigned i = 0; i < width; ++i) {
     const uint64_t at = (offset + i) & (size_ - 1);
     const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
