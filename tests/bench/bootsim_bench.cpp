@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "access/mmio.h"
+#include "sim/binding/image_roles.h"
 #include "sim/devices/memory/ram_device.h"
 #include "sim/emu/cpu_report.h"
 #include "sim/emu/pei_image.h"
 #include "sim/emu/smm_image.h"
 #include "sim/pei/pei_boot.h"
-#include "sim/screen/image_roles.h"
 
 namespace {
 

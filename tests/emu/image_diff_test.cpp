@@ -60,8 +60,9 @@ TEST_P(ImageMatchesHostBuild, SameReportScreenAndDeviceAccesses) {
   const emutest::BootRecord image = emutest::ImageBoot(scenario, emutest::ImageBytes());
   std::string difference = emutest::FirstDifference(host, image);
   if (!difference.empty()) { // found again with every access kept, to name the first that differs
-    difference = emutest::FirstDifference(emutest::HostBoot(scenario, true),
-                                          emutest::ImageBoot(scenario, emutest::ImageBytes(), true));
+    difference =
+        emutest::FirstDifference(emutest::HostBoot(scenario, true),
+                                 emutest::ImageBoot(scenario, emutest::ImageBytes(), true));
   }
   EXPECT_EQ(difference, "") << "scenario " << GetParam();
   ASSERT_TRUE(image.cpu.has_value());

@@ -52,7 +52,8 @@ BootRecord HostBoot(const sim::Scenario &scenario, bool keep) {
 
 BootRecord ImageBoot(const sim::Scenario &scenario, const std::vector<uint8_t> &image, bool keep) {
   sim::emu::PeiImageRun run = sim::emu::MakePeiImageRun(scenario, image, ImageMap());
-  BootRecord record = Boot(*run.board, [&] { return run.Load(); }, keep);
+  BootRecord record = Boot(
+      *run.board, [&] { return run.Load(); }, keep);
   record.cpu = run.binding->Report();
   return record;
 }

@@ -42,8 +42,8 @@ struct AccessDigest {
   uint64_t hash = 0x9E3779B97F4A7C15ull;
   void Add(const Access &a) {
     ++count;
-    for (uint64_t word : {uint64_t(a.kind) << 8 | uint64_t(a.op) | uint64_t(a.width) << 16,
-                          a.address, a.value}) {
+    for (uint64_t word :
+         {uint64_t(a.kind) << 8 | uint64_t(a.op) | uint64_t(a.width) << 16, a.address, a.value}) {
       hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
       hash ^= hash >> 32;
     }
