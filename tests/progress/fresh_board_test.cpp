@@ -12,6 +12,7 @@
 
 #include "sim/core/trace.h"
 #include "tests/fuzz/hostile_runs.h"
+#include "tests/progress/random_bytes.h"
 
 namespace {
 
@@ -24,18 +25,6 @@ sim::Scenario Warm(const std::string &name) {
   nlohmann::json doc = s.raw;
   doc["display"]["chip"]["started_by_bmc"] = true;
   return sim::ParseScenario(doc, s.source, s.base_dir);
-}
-
-std::vector<uint8_t> Bytes(uint32_t seed, size_t n) {
-  std::vector<uint8_t> out(n);
-  uint32_t x = seed * 2654435761u + 1;
-  for (uint8_t &b : out) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<uint8_t>(x);
-  }
-  return out;
 }
 
 // The device accesses of one run (service calls carry host addresses, which differ by board).
@@ -83,7 +72,7 @@ TEST(FreshBoard, EachInputRunsAsOnABoardBuiltFromScratch) {
     const hostile::BoardTemplate tmpl(Warm(board_name));
     for (const Target &t : targets) {
       const std::string what = std::string(board_name) + ", " + t.name;
-      const std::vector<uint8_t> a = Bytes(7, 600), b = Bytes(8, 600);
+      const std::vector<uint8_t> a = test::RandomBytes(7, 600), b = test::RandomBytes(8, 600);
       const Traced reference = [&] {
         sim::PeiBoard scratch(tmpl.scenario); // one machine at a time
         return RunTraced(scratch, t.run, a);

@@ -7,23 +7,12 @@
 
 #include "sim/hostile/lying_bus.h"
 #include "tests/progress/boot_fixture.h"
+#include "tests/progress/random_bytes.h"
 
 namespace {
 
 constexpr char kWholeBoot[] = R"({"events": ["ProgressStart", "ScreenA", "Milestone5",
     "Milestone10", "Milestone15", "PermanentMemory", "Milestone30", "IpmiTransport", "Footer"]})";
-
-std::vector<uint8_t> RandomBytes(uint32_t seed, size_t n) {
-  std::vector<uint8_t> bytes(n);
-  uint32_t x = seed * 2654435761u + 1;
-  for (uint8_t &b : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<uint8_t>(x);
-  }
-  return bytes;
-}
 
 TEST(LyingBus, LiesOnlyAboutItsTargetAndOnlyWhileTheInputLasts) {
   sim::Clock clock;
@@ -61,7 +50,7 @@ TEST(BusMonitor, AWriteOutsideWhatTheFirmwareOwnsIsAViolation) {
 TEST(HostileBoot, EveryDeviceReadRandomStillBootsToTheEndWithTheInvariantsHeld) {
   for (uint32_t seed : {1u, 2u, 3u}) {
     test::Boot b(kWholeBoot);
-    const std::vector<uint8_t> input = RandomBytes(seed, 16 * 1024);
+    const std::vector<uint8_t> input = test::RandomBytes(seed, 16 * 1024);
     sim::LyingBus liar(b.board.machine.bus, sim::LyingBus::Mode::Always);
     liar.LieAboutEverything();
     liar.Feed(input.data(), input.size());
