@@ -61,11 +61,16 @@ public:
     return memory;
   }
   unsigned PointerSize() const override { return sizeof(void *); }
+  // A copy of nothing touches nothing: an empty buffer may have no address (an empty answer).
   void Read(uint64_t address, void *out, size_t size) const override {
-    std::memcpy(out, reinterpret_cast<const void *>(static_cast<uintptr_t>(address)), size);
+    if (size != 0) {
+      std::memcpy(out, reinterpret_cast<const void *>(static_cast<uintptr_t>(address)), size);
+    }
   }
   void Write(uint64_t address, const void *in, size_t size) override {
-    std::memcpy(reinterpret_cast<void *>(static_cast<uintptr_t>(address)), in, size);
+    if (size != 0) {
+      std::memcpy(reinterpret_cast<void *>(static_cast<uintptr_t>(address)), in, size);
+    }
   }
   bool IsRam(uint64_t address, size_t) const override { return address >= kBoardSpaceEnd; }
 

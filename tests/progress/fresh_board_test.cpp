@@ -109,4 +109,17 @@ TEST(FreshBoard, PackedFlashHoldsWhatTheScenarioLoads) {
   EXPECT_TRUE(built_bytes == scratch_bytes);
 }
 
+// Found by the address-line fuzz target (its input less the first byte, which chose this board): a
+// lying BMC answered a LAN parameter request with no data bytes, and the PEI core's IPMI service
+// copied the empty answer from a buffer without an address, which the sanitizers report.
+TEST(HostileAddressLine, AnEmptyIpmiAnswerIsCopiedAsNothing) {
+  const std::vector<uint8_t> input = {0x5a, 0x74, 0x26, 0x50, 0x30, 0x5a, 0x5a, 0x5a, 0x5a, 0x5a,
+                                      0x29, 0x64, 0x77, 0x31, 0x73, 0x74, 0x72, 0x61, 0x70, 0x5a,
+                                      0x5a, 0x73, 0x5a, 0x5a, 0x5a, 0x4b, 0x8e, 0x73};
+  sim::PeiBoard board(Warm("cold-ddr4-retries"));
+  const hostile::RunResult r = hostile::RunAddressLine(board, input.data(), input.size());
+  EXPECT_TRUE(r.clean) << r.report;
+  EXPECT_LE(r.drawn, 16u); // the label and at most fifteen glyphs
+}
+
 } // namespace
