@@ -111,37 +111,46 @@ void Bus::Charge(Space space, bool write, uint64_t addr, unsigned width, uint64_
   }
 }
 
-void Bus::CountBulk(bool write, unsigned width) {
+void Bus::CountBulk(bool write, unsigned width, uint64_t count) {
   if (write) {
-    ++bulk_.writes;
-    bulk_.write_bytes += width;
-    bulk_.write_ns += cost_.mmio_write_ns;
+    bulk_.writes += count;
+    bulk_.write_bytes += width * count;
+    bulk_.write_ns += cost_.mmio_write_ns * count;
   } else {
-    ++bulk_.reads;
-    bulk_.read_bytes += width;
-    bulk_.read_ns += cost_.mmio_read_ns;
+    bulk_.reads += count;
+    bulk_.read_bytes += width * count;
+    bulk_.read_ns += cost_.mmio_read_ns * count;
   }
 }
 
-void Bus::CountUnclaimed(Space space, uint64_t addr, const FlatRange *range) {
-  ++counts_.unclaimed;
+uint32_t Bus::UnclaimedWhere(const Device *owner) {
+  const std::string &name = owner ? owner->Name() : kHost;
+  for (size_t i = 0; i < unclaimed_where_.size(); ++i) {
+    if (unclaimed_where_[i] == name) {
+      return static_cast<uint32_t>(i);
+    }
+  }
+  unclaimed_where_.push_back(name);
+  return static_cast<uint32_t>(unclaimed_where_.size() - 1);
+}
+
+void Bus::CountUnclaimed(Space space, uint64_t addr, unsigned width, uint64_t count,
+                         const FlatRange *range) {
+  counts_.unclaimed += count;
   Device *owner = range ? range->hole_owner : nullptr;
   if (owner != nullptr) {
-    ++owner->Counts().unclaimed;
+    owner->Counts().unclaimed += count;
   }
-  const UnclaimedKey key{static_cast<int>(space), addr};
-  auto it = unclaimed_.find(key);
-  if (it != unclaimed_.end()) {
-    ++it->second.second;
-  } else if (unclaimed_.size() < kMaxUnclaimedKept) {
-    unclaimed_[key] = {owner ? owner->Name() : kHost, 1};
-  }
+  unclaimed_.Add(static_cast<int>(space), addr, width, count, UnclaimedWhere(owner));
 }
 
 std::vector<UnclaimedAccess> Bus::Unclaimed() const {
   std::vector<UnclaimedAccess> out;
-  for (const auto &[key, what] : unclaimed_) {
-    out.push_back({static_cast<Space>(key.space), key.addr, what.first, what.second});
+  out.reserve(unclaimed_.Size());
+  for (const UnclaimedCounts::Entry &e : unclaimed_.Slots()) {
+    if (e.space >= 0) {
+      out.push_back({static_cast<Space>(e.space), e.addr, unclaimed_where_[e.where], e.count});
+    }
   }
   std::sort(out.begin(), out.end(), [](const UnclaimedAccess &a, const UnclaimedAccess &b) {
     return a.space != b.space ? a.space < b.space : a.addr < b.addr;
@@ -201,7 +210,7 @@ uint64_t Bus::Dispatch(Space space, bool write, uint64_t addr, unsigned width, u
       ++counts_.guest_errors;
     }
   } else {
-    CountUnclaimed(space, addr, r);
+    CountUnclaimed(space, addr, 1, 1, r);
     if (r && r->hole_owner) {
       where = &r->hole_owner->Name();
     }
@@ -220,6 +229,73 @@ uint64_t Bus::Read(Space space, uint64_t addr, unsigned width) {
 
 void Bus::Write(Space space, uint64_t addr, unsigned width, uint64_t value) {
   Dispatch(space, true, addr, width, value & AllOnes(width));
+}
+
+void Bus::Fill(Space space, uint64_t addr, unsigned width, uint64_t count, uint64_t value) {
+  value &= AllOnes(width);
+  while (count != 0) {
+    const uint64_t done = trace_ == nullptr ? FillRange(space, addr, width, count, value) : 0;
+    if (done == 0) { // traced, or a write that straddles a range's end
+      Dispatch(space, true, addr, width, value);
+      addr += width;
+      --count;
+    } else {
+      addr += done * width;
+      count -= done;
+    }
+  }
+}
+
+uint64_t Bus::FillRange(Space space, uint64_t addr, unsigned width, uint64_t count,
+                        uint64_t value) {
+  const FlatRange *r = Lookup(space, addr);
+  if (r == nullptr || r->end <= addr || (r->end - addr) / width == 0) {
+    return 0;
+  }
+  uint64_t n = std::min(count, (r->end - addr) / width);
+  Device *decoder = nullptr;
+  const Region *leaf = r->leaf;
+  if (leaf == nullptr) {
+    CountUnclaimed(space, addr, width, n, r);
+  } else if ((leaf->AcceptedWidths() & width) == 0) {
+    Device *owner = leaf->Owner();
+    for (uint64_t i = 0; i < n; ++i) {
+      owner ? owner->GuestError() : void(++counts_.guest_errors);
+    }
+  } else {
+    decoder = leaf->Owner();
+    const uint64_t offset = addr - r->leaf_base;
+    ++dispatch_depth_;
+    if (leaf->TakesFill()) {
+      leaf->Fill(offset, width, n, value);
+    } else {
+      // A write may change the decode (a register that moves a BAR): the fill stops after it.
+      const uint64_t generation = Region::Generation();
+      for (uint64_t i = 0; i < n; ++i) {
+        leaf->Write(offset + i * width, width, value);
+        if (Region::Generation() != generation) {
+          n = i + 1;
+          break;
+        }
+      }
+    }
+    --dispatch_depth_;
+    if (decoder != nullptr) {
+      decoder->Counts().writes += n;
+      if (decoder->BulkMemory()) {
+        CountBulk(true, width, n);
+      }
+    }
+  }
+  AccessCounts &c = space == Space::Io ? counts_.io : counts_.mmio;
+  c.writes += n;
+  const uint64_t each = space == Space::Io ? cost_.io_ns : cost_.mmio_write_ns;
+  clock_.Advance(each != 0 && n > UINT64_MAX / each ? UINT64_MAX : each * n);
+  for (AccessObserver *o : observers_) {
+    o->ObserveFill(space, addr, width, n, value, decoder);
+  }
+  EraseUnmapped();
+  return n;
 }
 
 void Bus::RecordService(std::string_view name, uint64_t arg, uint64_t value) {

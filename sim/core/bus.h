@@ -19,13 +19,13 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "sim/core/clock.h"
 #include "sim/core/device.h"
 #include "sim/core/region.h"
 #include "sim/core/trace.h"
+#include "sim/core/unclaimed_counts.h"
 
 namespace sim {
 
@@ -81,6 +81,14 @@ public:
   // A completed access; `decoder` is the device whose leaf decoded it, null when none did.
   virtual void Observe(Space space, bool write, uint64_t addr, unsigned width, uint64_t value,
                        const Device *decoder) = 0;
+  // `count` completed writes of `value` at addr, addr + width, ..., all decoded by `decoder`:
+  // by default one Observe each, in order.
+  virtual void ObserveFill(Space space, uint64_t addr, unsigned width, uint64_t count,
+                           uint64_t value, const Device *decoder) {
+    for (uint64_t i = 0; i < count; ++i) {
+      Observe(space, true, addr + i * width, width, value, decoder);
+    }
+  }
 };
 
 class Bus {
@@ -108,6 +116,11 @@ public:
 
   uint64_t Read(Space space, uint64_t addr, unsigned width);
   void Write(Space space, uint64_t addr, unsigned width, uint64_t value);
+  // `count` writes of `value` at addr, addr + width, ...: what as many Write calls do (decode,
+  // device effects, counts, virtual time, observers), with one decode per range of the flat view
+  // rather than one per write. With a trace attached the writes go one at a time, so the trace
+  // lists each.
+  void Fill(Space space, uint64_t addr, unsigned width, uint64_t count, uint64_t value);
 
   // The value the processor receives for a device's answer: the interposer's, when one is set.
   uint64_t Answer(const DeviceRead &read, uint64_t honest);
@@ -139,7 +152,7 @@ public:
   void ResetDevices();
   // Unclaimed addresses, grouped (at most kMaxUnclaimedKept distinct ones are kept).
   std::vector<UnclaimedAccess> Unclaimed() const;
-  static constexpr size_t kMaxUnclaimedKept = 4096;
+  static constexpr size_t kMaxUnclaimedKept = UnclaimedCounts::kMaxKept;
 
 private:
   friend class Device;
@@ -150,8 +163,13 @@ private:
   uint64_t Dispatch(Space space, bool write, uint64_t addr, unsigned width, uint64_t value);
   void Charge(Space space, bool write, uint64_t addr, unsigned width, uint64_t value,
               const std::string *where);
-  void CountBulk(bool write, unsigned width);
-  void CountUnclaimed(Space space, uint64_t addr, const FlatRange *range);
+  void CountBulk(bool write, unsigned width, uint64_t count = 1);
+  // The writes of a fill that lie whole in the range holding `addr`, done at once; how many.
+  uint64_t FillRange(Space space, uint64_t addr, unsigned width, uint64_t count, uint64_t value);
+  // `count` accesses at addr, addr + width, ... that no leaf decodes.
+  void CountUnclaimed(Space space, uint64_t addr, unsigned width, uint64_t count,
+                      const FlatRange *range);
+  uint32_t UnclaimedWhere(const Device *owner);
   void EraseUnmapped();
 
   Clock &clock_;
@@ -182,19 +200,8 @@ private:
   int next_id_ = 1;
   int dispatch_depth_ = 0;
   bool unmap_pending_ = false;
-  // Hashed: a lying device can move a BAR so that every frame-buffer write goes unclaimed, and
-  // each is counted; Unclaimed() sorts them by space and address.
-  struct UnclaimedKey {
-    int space;
-    uint64_t addr;
-    bool operator==(const UnclaimedKey &) const = default;
-  };
-  struct UnclaimedHash {
-    size_t operator()(const UnclaimedKey &k) const {
-      return std::hash<uint64_t>{}(k.addr * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(k.space));
-    }
-  };
-  std::unordered_map<UnclaimedKey, std::pair<std::string, uint64_t>, UnclaimedHash> unclaimed_;
+  UnclaimedCounts unclaimed_;
+  std::vector<std::string> unclaimed_where_; // the few names unclaimed accesses are counted on
 };
 
 } // namespace sim

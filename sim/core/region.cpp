@@ -44,7 +44,7 @@ Region::Region(Region &&o) noexcept
     : kind_(o.kind_), owner_(o.owner_), name_(std::move(o.name_)), size_(o.size_),
       offset_(o.offset_), priority_(o.priority_), order_(o.order_), enabled_(o.enabled_),
       alias_target_(o.alias_target_), alias_offset_(o.alias_offset_), read_(std::move(o.read_)),
-      write_(std::move(o.write_)), widths_(o.widths_) {
+      write_(std::move(o.write_)), fill_(std::move(o.fill_)), widths_(o.widths_) {
   // Only a region not yet placed in a tree may move.
   if (o.parent_ != nullptr || !o.children_.empty()) {
     std::terminate();
@@ -130,6 +130,10 @@ void Region::Write(uint64_t offset, unsigned width, uint64_t value) const {
   if (write_) {
     write_(offset, width, value & AllOnes(width));
   }
+}
+
+void Region::Fill(uint64_t offset, unsigned width, uint64_t count, uint64_t value) const {
+  fill_(offset, width, count, value & AllOnes(width));
 }
 
 void FlatView::Build(const Region &root) {

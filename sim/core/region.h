@@ -26,6 +26,10 @@ enum Widths : uint8_t { kW8 = 1, kW16 = 2, kW32 = 4, kW64 = 8, kWAny = 15 };
 
 using ReadHandler = std::function<uint64_t(uint64_t offset, unsigned width)>;
 using WriteHandler = std::function<void(uint64_t offset, unsigned width, uint64_t value)>;
+// `count` writes of `value` at offset, offset + width, ...: a memory leaf's fast path for a fill,
+// with the effect of as many calls of its write handler.
+using FillHandler =
+    std::function<void(uint64_t offset, unsigned width, uint64_t count, uint64_t value)>;
 
 class Region {
 public:
@@ -67,6 +71,10 @@ public:
 
   uint64_t Read(uint64_t offset, unsigned width) const;
   void Write(uint64_t offset, unsigned width, uint64_t value) const;
+  // A leaf whose writes never change the decode may take a fill whole (memory).
+  void SetFillHandler(FillHandler fill) { fill_ = std::move(fill); }
+  bool TakesFill() const { return static_cast<bool>(fill_); }
+  void Fill(uint64_t offset, unsigned width, uint64_t count, uint64_t value) const;
 
   // Changes whenever any region anywhere changes; flat views compare it to know they are stale.
   static uint64_t Generation() { return generation_; }
@@ -90,6 +98,7 @@ private:
   uint64_t alias_offset_ = 0;
   ReadHandler read_;
   WriteHandler write_;
+  FillHandler fill_;
   uint8_t widths_ = kWAny;
   static uint64_t generation_;
 };

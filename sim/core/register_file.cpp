@@ -1,19 +1,33 @@
 #include "sim/core/register_file.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "sim/core/device.h"
 
 namespace sim {
 
-RegisterFile::RegisterFile(uint32_t size)
-    : value_(size, 0), reset_(size, 0), write_mask_(size, 0), w1c_mask_(size, 0),
-      reg_of_byte_(size, -1) {}
+RegisterFile::RegisterFile(uint32_t size) : size_(size) {}
+
+void RegisterFile::Cover(uint32_t end) {
+  if (end <= value_.size()) {
+    return;
+  }
+  // Grown in large steps: files are defined register by register, upwards.
+  const size_t grown = std::max<size_t>({end, 2 * value_.size(), kMinStored});
+  const size_t to = std::min<size_t>(grown, size_);
+  value_.resize(to, 0);
+  reset_.resize(to, 0);
+  write_mask_.resize(to, 0);
+  w1c_mask_.resize(to, 0);
+  reg_of_byte_.resize(to, -1);
+}
 
 RegisterFile::Reg &RegisterFile::RegAt(uint32_t offset, unsigned width) {
-  if (offset + width > value_.size() || width == 0) {
+  if (width == 0 || offset > size_ || width > size_ - offset) {
     throw std::logic_error("register outside its register file");
   }
+  Cover(offset + width);
   if (reg_of_byte_[offset] >= 0) {
     Reg &r = regs_[static_cast<size_t>(reg_of_byte_[offset])];
     if (r.offset == offset && r.width == width) {
@@ -129,19 +143,21 @@ const RegisterFile::LockRange *RegisterFile::LockOf(uint32_t offset, LockMemo &m
 
 uint64_t RegisterFile::Get(uint32_t offset, unsigned width) const {
   uint64_t v = 0;
-  for (unsigned i = 0; i < width && offset + i < value_.size(); ++i) {
+  for (unsigned i = 0; i < width && offset + i < value_.size(); ++i) { // bytes past it read 0
     v |= uint64_t{value_[offset + i]} << (8 * i);
   }
   return v;
 }
 
 void RegisterFile::Set(uint32_t offset, unsigned width, uint64_t value) {
+  Cover(static_cast<uint32_t>(std::min<uint64_t>(uint64_t{offset} + width, size_)));
   for (unsigned i = 0; i < width && offset + i < value_.size(); ++i) {
     value_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
   }
 }
 
 void RegisterFile::SetWriteMask(uint32_t offset, unsigned width, uint64_t mask) {
+  Cover(static_cast<uint32_t>(std::min<uint64_t>(uint64_t{offset} + width, size_)));
   for (unsigned i = 0; i < width && offset + i < value_.size(); ++i) {
     write_mask_[offset + i] = static_cast<uint8_t>(mask >> (8 * i));
   }
@@ -161,7 +177,7 @@ uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
   unsigned i = 0;
   while (i < width) {
     const uint32_t at = offset + i;
-    if (at >= value_.size()) {
+    if (at >= value_.size()) { // past the last byte ever defined or set: reads 0
       break;
     }
     const int32_t index = reg_of_byte_[at];
@@ -237,7 +253,7 @@ void RegisterFile::Write(uint32_t offset, unsigned width, uint64_t value) {
 
 Region RegisterFile::Leaf(Device *owner, std::string name, uint8_t widths) {
   return Region::Leaf(
-      owner, std::move(name), value_.size(),
+      owner, std::move(name), size_,
       [this, owner](uint64_t offset, unsigned width) -> uint64_t {
         if (!Fits(offset, width)) {
           if (owner != nullptr) {

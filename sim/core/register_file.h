@@ -67,7 +67,7 @@ public:
   uint64_t Read(uint32_t offset, unsigned width);
   void Write(uint32_t offset, unsigned width, uint64_t value);
   bool Fits(uint64_t offset, unsigned width) const {
-    return width != 0 && offset < value_.size() && width <= value_.size() - offset;
+    return width != 0 && offset < size_ && width <= size_ - offset;
   }
 
   // A bus leaf over the whole file for `owner`: guest accesses of the accepted widths go to
@@ -79,7 +79,7 @@ public:
   uint64_t Get(uint32_t offset, unsigned width) const;
   void Set(uint32_t offset, unsigned width, uint64_t value);
   void SetWriteMask(uint32_t offset, unsigned width, uint64_t mask);
-  uint32_t Size() const { return static_cast<uint32_t>(value_.size()); }
+  uint32_t Size() const { return size_; }
 
 private:
   struct Reg {
@@ -107,6 +107,11 @@ private:
   bool Locked(const LockRange &lock) const;
   const LockRange *LockOf(uint32_t offset, LockMemo &memo) const;
 
+  // Stored up to the last byte defined or set (a configuration space defines a few hundred of its
+  // 4 KiB); bytes past that are undefined: they read 0 and ignore writes.
+  void Cover(uint32_t end);
+  static constexpr size_t kMinStored = 256;
+  uint32_t size_;
   std::vector<uint8_t> value_, reset_, write_mask_, w1c_mask_;
   std::vector<int32_t> reg_of_byte_; // index into regs_, or -1
   std::vector<Reg> regs_;

@@ -54,9 +54,9 @@ std::string BusMonitor::Report() const {
   return text;
 }
 
-bool BusMonitor::In(const std::vector<Range> &ranges, uint64_t addr, unsigned width) {
+bool BusMonitor::In(const std::vector<Range> &ranges, uint64_t addr, uint64_t size) {
   for (const Range &r : ranges) {
-    if (r.first <= addr && addr + width - 1 <= r.last) {
+    if (r.first <= addr && addr + size - 1 <= r.last) {
       return true;
     }
   }
@@ -130,6 +130,19 @@ void BusMonitor::Observe(Space space, bool write, uint64_t addr, unsigned width,
   if (!In(rules_.memory, addr, width)) {
     Violation("memory write to " + Hex(addr) + " (" + std::to_string(width) + " bytes)");
   }
+}
+
+// A fill that lies whole in one writable memory range, clear of configuration space, holds every
+// write of it at once; any other goes write by write.
+void BusMonitor::ObserveFill(Space space, uint64_t addr, unsigned width, uint64_t count,
+                             uint64_t value, const Device *decoder) {
+  const uint64_t size = count * width; // a fill stays inside the 4 GiB space
+  const bool clearOfConfig =
+      addr + size <= rules_.config_base || addr >= rules_.config_base + kEcamSize;
+  if (space == Space::Memory && clearOfConfig && In(rules_.memory, addr, size)) {
+    return;
+  }
+  AccessObserver::ObserveFill(space, addr, width, count, value, decoder);
 }
 
 void BusMonitor::CheckTime(const Clock &clock) {

@@ -49,6 +49,8 @@ public:
 
   void Observe(Space space, bool write, uint64_t addr, unsigned width, uint64_t value,
                const Device *decoder) override;
+  void ObserveFill(Space space, uint64_t addr, unsigned width, uint64_t count, uint64_t value,
+                   const Device *decoder) override;
   // Forgets what it saw (for a board that is reset and run again).
   void Restart();
   // At the end of a run: the time bound.
@@ -66,7 +68,7 @@ public:
 private:
   void ConfigWrite(PciAddress at, uint16_t reg, unsigned width, uint64_t value);
   bool Writable(PciAddress at) const;
-  static bool In(const std::vector<Range> &ranges, uint64_t addr, unsigned width);
+  static bool In(const std::vector<Range> &ranges, uint64_t addr, uint64_t size);
 
   Bus &bus_;
   Rules rules_;

@@ -375,9 +375,9 @@ void PeiCore::SetMemAt(uint64_t buffer, uint64_t size, uint8_t value) {
   while (at < end && (at & 3) != 0) {
     bus.Write(Space::Memory, at++, 1, value);
   }
-  for (; end - at >= 4; at += 4) {
-    bus.Write(Space::Memory, at, 4, dword);
-  }
+  const uint64_t dwords = (end - at) / 4;
+  bus.Fill(Space::Memory, at, 4, dwords, dword);
+  at += dwords * 4;
   while (at < end) {
     bus.Write(Space::Memory, at++, 1, value);
   }

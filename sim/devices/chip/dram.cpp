@@ -34,6 +34,12 @@ ChipDram::ChipDram(Bus &bus, uint64_t size, bool upAtPowerOn, uint64_t bar0Size)
     throw std::logic_error("chip DRAM: sizes must be powers of two, BAR0 within the DRAM");
   }
   SetBulkMemory(); // the frame buffer
+  internal_.SetFillHandler([this](uint64_t offset, unsigned width, uint64_t count, uint64_t value) {
+    Fill(offset, width, count, value);
+  });
+  bar0_.SetFillHandler([this](uint64_t offset, unsigned width, uint64_t count, uint64_t value) {
+    Fill(size_ - bar0_size_ + offset, width, count, value);
+  });
 }
 
 const ChipDram::Page *ChipDram::FindPage(uint64_t pageNumber) const {
@@ -109,6 +115,25 @@ void ChipDram::Store(uint64_t offset, unsigned width, uint64_t value) {
     } else {
       PageFor(at / kPageSize)[at % kPageSize] = byte;
     }
+  }
+}
+
+// A run of writes into the frame buffer whose bytes are all one value (a clear) is one memset;
+// any other run is stored write by write.
+void ChipDram::Fill(uint64_t offset, unsigned width, uint64_t count, uint64_t value) {
+  if (!up_) {
+    return;
+  }
+  const uint64_t top = size_ - bar0_size_;
+  const uint64_t first = offset & (size_ - 1);
+  const uint8_t byte = static_cast<uint8_t>(value);
+  if ((0x0101010101010101ull * byte & AllOnes(width)) == value && first >= top &&
+      count <= (size_ - first) / width) {
+    std::memset(top_.Data() + (first - top), byte, count * width);
+    return;
+  }
+  for (uint64_t i = 0; i < count; ++i) {
+    Store(offset + i * width, width, value);
   }
 }
 

@@ -56,6 +56,7 @@ private:
   using Page = std::array<uint8_t, kPageSize>;
   uint64_t Load(uint64_t offset, unsigned width);
   void Store(uint64_t offset, unsigned width, uint64_t value);
+  void Fill(uint64_t offset, unsigned width, uint64_t count, uint64_t value);
   const Page *FindPage(uint64_t pageNumber) const;
   Page &PageFor(uint64_t pageNumber);
 

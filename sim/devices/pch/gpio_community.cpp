@@ -11,6 +11,7 @@ constexpr uint16_t kNone = GpioGroupLayout::kNoRegister;
 constexpr unsigned kPadOwnPadsPerRegister = 8;
 constexpr unsigned kPadOwnBitsPerPad = 4;
 constexpr uint32_t kOwnerMask = 3;
+constexpr size_t kMaxPadsPerGroup = 32; // a group's pads are bits of one 32-bit register
 
 uint32_t PadMask(uint8_t pads) { return pads >= 32 ? 0xFFFFFFFFu : (1u << pads) - 1; }
 
@@ -62,6 +63,7 @@ GpioCommunity::GpioCommunity(Bus &bus, uint8_t port, const GpioPadStates &states
   if (groups_.empty()) {
     throw std::logic_error(Name() + ": no pad group has this port");
   }
+  pads_.resize(groups_.size() * kMaxPadsPerGroup);
   for (const GroupRegs &g : groups_) {
     DefineGroup(g, states);
   }
@@ -83,19 +85,20 @@ void GpioCommunity::DefineGroup(const GroupRegs &g, const GpioPadStates &states)
     lock |= s.locked ? bit : 0;
     lockTx |= s.tx_locked ? bit : 0;
     const PadKey key{g.group, pad};
-    levels_[key] = power_on_levels_[key] = s.level & 1;
+    const size_t index = PadIndex(g.group, pad);
+    pads_[index].level = pads_[index].power_on_level = s.level & 1;
 
     const uint32_t dw0 = Dw0Offset(l, pad);
     regs_.Define({dw0, 4, s.dw0 & kDw0Writable, kDw0Writable, 0});
     regs_.Define({dw0 + 4, 4, s.dw1 & kDw1Writable, kDw1Writable, 0});
-    regs_.OnRead(dw0, [this, key](uint64_t stored) -> uint64_t {
-      PadInputReads &reads = input_reads_[key];
-      ++reads.dw0_reads;
+    regs_.OnRead(dw0, [this, index](uint64_t stored) -> uint64_t {
+      PadState &p = pads_[index];
+      ++p.reads.dw0_reads;
       if ((stored & kDw0InputBufferDisable) != 0) {
         return stored; // input buffer off: the input state reads 0
       }
-      reads.last_level_read = levels_[key];
-      return stored | (levels_[key] != 0 ? kDw0RxState : 0);
+      p.reads.last_level_read = p.level;
+      return stored | (p.level != 0 ? kDw0RxState : 0);
     });
     // A locked pad keeps its configuration: the write is undone where the lock covers it.
     auto keepLocked = [this, key, dw0](uint32_t offset, uint32_t unlockedOnConfigLock) {
@@ -165,8 +168,17 @@ void GpioCommunity::LeafWrite(uint64_t offset, unsigned width, uint64_t value) {
   }
 }
 
+size_t GpioCommunity::PadIndex(uint8_t group, uint8_t pad) const {
+  for (size_t i = 0; i < groups_.size(); ++i) {
+    if (groups_[i].group == group && pad < groups_[i].layout->pads) {
+      return i * kMaxPadsPerGroup + pad;
+    }
+  }
+  throw std::out_of_range(Name() + ": no such pad");
+}
+
 void GpioCommunity::SetPadLevel(uint8_t group, uint8_t pad, uint8_t level) {
-  levels_.at({group, pad}) = level & 1;
+  pads_[PadIndex(group, pad)].level = level & 1;
 }
 
 void GpioCommunity::SetPadOwner(uint8_t group, uint8_t pad, uint8_t owner) {
@@ -187,9 +199,8 @@ GpioCommunity::PadRegisters GpioCommunity::Pad(uint8_t group, uint8_t pad) {
     throw std::out_of_range(Name() + ": no such pad");
   }
   const GpioGroupLayout &l = *g->layout;
-  const PadKey key{group, pad};
   uint32_t dw0 = static_cast<uint32_t>(regs_.Get(Dw0Offset(l, pad), 4));
-  if ((dw0 & kDw0InputBufferDisable) == 0 && levels_[key] != 0) {
+  if ((dw0 & kDw0InputBufferDisable) == 0 && pads_[PadIndex(group, pad)].level != 0) {
     dw0 |= kDw0RxState;
   }
   const uint32_t ownReg = l.pad_own + 4u * (pad / kPadOwnPadsPerRegister);
@@ -204,8 +215,9 @@ GpioCommunity::PadRegisters GpioCommunity::Pad(uint8_t group, uint8_t pad) {
 }
 
 GpioCommunity::PadInputReads GpioCommunity::InputReads(uint8_t group, uint8_t pad) const {
-  auto it = input_reads_.find({group, pad});
-  return it == input_reads_.end() ? PadInputReads{} : it->second;
+  const GroupRegs *g = Group(group);
+  return g == nullptr || pad >= g->layout->pads ? PadInputReads{}
+                                                : pads_[PadIndex(group, pad)].reads;
 }
 
 uint8_t GpioCommunity::SidebandMessage(const SidebandRequest &request) {
@@ -230,7 +242,9 @@ uint8_t GpioCommunity::SidebandMessage(const SidebandRequest &request) {
 
 void GpioCommunity::Reset() {
   regs_.Reset();
-  levels_ = power_on_levels_;
+  for (PadState &p : pads_) {
+    p.level = p.power_on_level;
+  }
 }
 
 } // namespace sim

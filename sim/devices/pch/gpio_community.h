@@ -79,7 +79,7 @@ public:
 
   // The external level on a pad (what DW0 bit 1 shows while the input buffer is enabled).
   void SetPadLevel(uint8_t group, uint8_t pad, uint8_t level);
-  uint8_t PadLevel(uint8_t group, uint8_t pad) const { return levels_.at({group, pad}); }
+  uint8_t PadLevel(uint8_t group, uint8_t pad) const { return pads_[PadIndex(group, pad)].level; }
   void SetPadOwner(uint8_t group, uint8_t pad, uint8_t owner);
 
   // Registers as software reads them, without counting an access.
@@ -131,8 +131,14 @@ private:
 
   uint8_t port_;
   std::vector<GroupRegs> groups_;
-  std::map<PadKey, uint8_t> levels_, power_on_levels_;
-  std::map<PadKey, PadInputReads> input_reads_;
+  // Per pad, 32 slots per group in the order of groups_ (a vector, not a map: a board builds
+  // six communities of up to 72 pads each).
+  struct PadState {
+    uint8_t level = 0, power_on_level = 0;
+    PadInputReads reads;
+  };
+  size_t PadIndex(uint8_t group, uint8_t pad) const; // throws std::out_of_range for no such pad
+  std::vector<PadState> pads_;
   std::function<void(uint8_t, uint8_t)> observer_;
   RegisterFile regs_{kRegisterSpan};
   Region region_;
