@@ -31,6 +31,20 @@ ImageCallLog::~ImageCallLog() {
 
 ImageCallLog *ImageCallLog::Current() { return current_log; }
 
+const ImageLookup &ImageCallLog::Lookup(const EFI_GUID &guid) {
+  if (lookups_volumes_ != flash_.Volumes().size()) {
+    lookups_.clear();
+    lookups_volumes_ = flash_.Volumes().size();
+  }
+  for (const auto &[name, found] : lookups_) {
+    if (GuidEquals(&name, &guid)) {
+      return found;
+    }
+  }
+  lookups_.emplace_back(guid, LookUpImage(flash_, guid));
+  return lookups_.back().second;
+}
+
 ImageCall ImageCallLog::Begin(const EFI_GUID &guid, uint32_t bottom, uint32_t left,
                               uint32_t highPalette) {
   ImageCall call;
@@ -38,10 +52,11 @@ ImageCall ImageCallLog::Begin(const EFI_GUID &guid, uint32_t bottom, uint32_t le
   call.bottom_margin_in = bottom;
   call.left_margin_in = left;
   call.high_palette = highPalette;
-  call.lookup = LookUpImage(flash_, guid);
-  if (call.lookup.section) {
-    call.placement = PlaceBmp(call.lookup.bytes, bottom, left, highPalette);
+  const ImageLookup &found = Lookup(guid);
+  if (found.section) {
+    call.placement = PlaceBmp(found.bytes, bottom, left, highPalette);
   }
+  call.lookup = found;
   call.lookup.bytes.clear();
   const BusCounts &c = machine_.bus.Counts();
   call.io_reads = c.io.reads;

@@ -44,9 +44,14 @@ public:
   void End(ImageCall call, uint32_t bottom, uint32_t left);
 
 private:
+  // Flash is read-only: a file found once is where it was, while the same volumes are loaded.
+  const ImageLookup &Lookup(const EFI_GUID &guid);
+
   Machine &machine_;
   const FlashDevice &flash_;
   std::vector<ImageCall> calls_;
+  std::vector<std::pair<EFI_GUID, ImageLookup>> lookups_;
+  size_t lookups_volumes_ = 0; // flash volumes loaded when lookups_ was filled
   ImageCallLog *previous_;
 };
 

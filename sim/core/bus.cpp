@@ -290,7 +290,7 @@ uint64_t Bus::FillRange(Space space, uint64_t addr, unsigned width, uint64_t cou
   AccessCounts &c = space == Space::Io ? counts_.io : counts_.mmio;
   c.writes += n;
   const uint64_t each = space == Space::Io ? cost_.io_ns : cost_.mmio_write_ns;
-  clock_.Advance(each != 0 && n > UINT64_MAX / each ? UINT64_MAX : each * n);
+  clock_.Advance(each, n);
   for (AccessObserver *o : observers_) {
     o->ObserveFill(space, addr, width, n, value, decoder);
   }

@@ -17,6 +17,15 @@ public:
       now_ns_ += ns;
     }
   }
+  // `times` advances of `ns` each.
+  void Advance(uint64_t ns, uint64_t times) {
+    if (ns != 0 && times > UINT64_MAX / ns) {
+      now_ns_ = UINT64_MAX;
+      saturated_ = true;
+    } else {
+      Advance(ns * times);
+    }
+  }
   // True once an advance would have passed the largest count.
   bool Saturated() const { return saturated_; }
   uint64_t NowNs() const { return now_ns_; }

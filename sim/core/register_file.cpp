@@ -81,7 +81,7 @@ RegisterFile &RegisterFile::OnWrite(uint32_t offset, WriteHook hook) {
 RegisterFile &RegisterFile::Lock(uint32_t first, uint32_t last, std::function<bool()> locked,
                                  LockMode mode) {
   locks_.push_back({first, last, std::move(locked), mode, -1});
-  any_read_zero_lock_ = any_read_zero_lock_ || mode == LockMode::IgnoreWritesReadZero;
+  any_read_lock_ = any_read_lock_ || mode != LockMode::IgnoreWrites;
   return *this;
 }
 
@@ -95,7 +95,7 @@ RegisterFile &RegisterFile::Protect(const Key &key) {
   const auto index = static_cast<int32_t>(keys_.size() - 1);
   reg.key = index;
   locks_.push_back({key.first, key.last, {}, key.mode, index});
-  any_read_zero_lock_ = any_read_zero_lock_ || key.mode == LockMode::IgnoreWritesReadZero;
+  any_read_lock_ = any_read_lock_ || key.mode != LockMode::IgnoreWrites;
   return *this;
 }
 
@@ -165,26 +165,32 @@ void RegisterFile::SetWriteMask(uint32_t offset, unsigned width, uint64_t mask) 
 
 uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
   LockMemo memo;
-  // Only a lock that reads zero changes what a read returns.
-  auto readsZero = [&](uint32_t at) {
-    if (!any_read_zero_lock_) {
-      return false;
+  // The byte a lock makes a read return, or -1 (only the reading modes change what reads see).
+  auto lockedByte = [&](uint32_t at) -> int {
+    if (!any_read_lock_) {
+      return -1;
     }
     const LockRange *lock = LockOf(at, memo);
-    return lock != nullptr && lock->mode == LockMode::IgnoreWritesReadZero;
+    if (lock == nullptr || lock->mode == LockMode::IgnoreWrites) {
+      return -1;
+    }
+    return lock->mode == LockMode::IgnoreWritesReadOnes ? 0xFF : 0;
   };
   uint64_t result = 0;
   unsigned i = 0;
   while (i < width) {
     const uint32_t at = offset + i;
-    if (at >= value_.size()) { // past the last byte ever defined or set: reads 0
+    if (at >= size_) {
       break;
     }
-    const int32_t index = reg_of_byte_[at];
+    // Past the last byte ever defined or set, bytes are undefined and read 0.
+    const int32_t index = at < reg_of_byte_.size() ? reg_of_byte_[at] : -1;
     if (index < 0) {
-      if (!readsZero(at)) {
-        result |= uint64_t{value_[at]} << (8 * i);
-      }
+      const int forced = lockedByte(at);
+      const uint64_t byte = forced >= 0          ? static_cast<uint64_t>(forced)
+                            : at < value_.size() ? value_[at]
+                                                 : 0;
+      result |= byte << (8 * i);
       ++i;
       continue;
     }
@@ -199,10 +205,10 @@ uint64_t RegisterFile::Read(uint32_t offset, unsigned width) {
     }
     for (; i < width && offset + i < r.offset + r.width; ++i) {
       const uint32_t byteAt = offset + i;
-      if (readsZero(byteAt)) {
-        continue;
-      }
-      result |= ((whole >> (8 * (byteAt - r.offset))) & 0xFF) << (8 * i);
+      const int forced = lockedByte(byteAt);
+      const uint64_t byte =
+          forced >= 0 ? static_cast<uint64_t>(forced) : (whole >> (8 * (byteAt - r.offset))) & 0xFF;
+      result |= byte << (8 * i);
     }
   }
   return result;

@@ -29,7 +29,9 @@ public:
   using ReadHook = std::function<uint64_t(uint64_t stored)>;
   // Runs after a guest write a lock did not drop (stored values before and after).
   using WriteHook = std::function<void(uint64_t before, uint64_t after)>;
-  enum class LockMode : uint8_t { IgnoreWrites, IgnoreWritesReadZero };
+  // What a locked range does: ignore guest writes, and optionally read as zeros or as all ones (a
+  // function hidden from configuration space).
+  enum class LockMode : uint8_t { IgnoreWrites, IgnoreWritesReadZero, IgnoreWritesReadOnes };
   // A protection key. The key register (defined before, and outside [first, last]) stores what
   // is written to it; the block is unlocked while that is `unlock` and reads `reads_unlocked`,
   // otherwise it reads `reads_locked` and guest writes to [first, last] are ignored (and read 0
@@ -53,8 +55,9 @@ public:
                             uint64_t writeMask);
   RegisterFile &OnRead(uint32_t offset, ReadHook hook);
   RegisterFile &OnWrite(uint32_t offset, WriteHook hook);
-  // While locked() is true, guest writes to [first, last] are ignored (and reads give 0 in
-  // IgnoreWritesReadZero mode).
+  // While locked() is true, guest writes to [first, last] are ignored (and reads of it give 0 or
+  // all ones in the modes that say so, whether or not a register is defined there; a read hook
+  // still runs).
   RegisterFile &Lock(uint32_t first, uint32_t last, std::function<bool()> locked,
                      LockMode mode = LockMode::IgnoreWrites);
   RegisterFile &Protect(const Key &key);
@@ -117,7 +120,7 @@ private:
   std::vector<Reg> regs_;
   std::vector<LockRange> locks_;
   std::vector<Key> keys_;
-  bool any_read_zero_lock_ = false; // reads need not look at locks without one
+  bool any_read_lock_ = false; // reads need not look at locks without one that changes them
 };
 
 } // namespace sim

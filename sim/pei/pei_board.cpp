@@ -16,9 +16,11 @@ PeiBoard::PeiBoard(const Scenario &s, const BindingFactory &makeBinding)
 
 PeiBoard::PeiBoard(const Scenario &s, const FlashContents &contents)
     : scenario(s), core(machine, s.boot_mode, s.hob_capacity, nullptr) {
+  std::vector<FlashDevice::Volume> volumes;
   for (const FlashContents::Placed &p : contents.volumes) {
-    flash.Load(p.volume.base, p.bytes, p.volume.name);
+    volumes.push_back(p.volume);
   }
+  flash.Adopt(contents.image, std::move(volumes));
   warnings = contents.warnings;
   Assemble();
 }
@@ -36,6 +38,7 @@ std::shared_ptr<const PeiBoard::FlashContents> PeiBoard::PackFlash(const Scenari
     }
     contents->volumes.push_back({v, std::move(bytes)});
   }
+  contents->image = packed.Image();
   return contents;
 }
 

@@ -39,6 +39,7 @@ public:
     };
     std::vector<Placed> volumes;
     std::vector<std::string> warnings;
+    std::shared_ptr<const PageMemory> image; // the whole flash, shared read-only by the boards
   };
   static std::shared_ptr<const FlashContents> PackFlash(const Scenario &scenario);
   // A board of `scenario` whose flash holds `flash` (PackFlash of the same scenario): in every

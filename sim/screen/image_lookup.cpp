@@ -15,7 +15,9 @@ ImageLookup LookUpImage(const FlashDevice &flash, const EFI_GUID &name) {
   ImageLookup result;
   const FlashView view = flash.View();
   for (uint64_t a = kScanFirst; a < kScanEnd && !result.found; a += kScanStep) {
-    if (view.read(a + kFvSignatureOffset, 4) != EFI_FVH_SIGNATURE ||
+    // Erased flash holds no volume header; its pages are left untouched.
+    if (flash.Erased(a + kFvSignatureOffset, 4) ||
+        view.read(a + kFvSignatureOffset, 4) != EFI_FVH_SIGNATURE ||
         view.read(a + kFvLengthOffset, 8) >= kVolumeSizeLimit) {
       continue;
     }

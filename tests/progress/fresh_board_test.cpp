@@ -107,6 +107,11 @@ TEST(FreshBoard, PackedFlashHoldsWhatTheScenarioLoads) {
   read(built, built_bytes);
   EXPECT_EQ(built.warnings, scratch_warnings);
   EXPECT_TRUE(built_bytes == scratch_bytes);
+  EXPECT_EQ(built.flash.Volumes().size(), packed->volumes.size());
+  // The boards share the packed bytes, read-only: none may load into them or hand them out.
+  EXPECT_EQ(built.flash.Image(), packed->image);
+  EXPECT_THROW(built.flash.Load(sim::FlashDevice::kBase, {1}, "late"), std::logic_error);
+  EXPECT_THROW(built.flash.Storage(), std::logic_error);
 }
 
 // Found by the address-line fuzz target (its input less the first byte, which chose this board): a

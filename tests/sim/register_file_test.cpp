@@ -62,6 +62,35 @@ TEST(RegisterFile, LockedRangesIgnoreWritesAndMayReadZero) {
   EXPECT_EQ(regs.Read(0x90, 1), 0xAAu);
 }
 
+// A hidden function reads all ones everywhere the lock covers, defined or not, and far past the
+// last byte the file stores; unlocked, the same bytes read what is stored or 0.
+TEST(RegisterFile, ALockMayReadAllOnesOverDefinedAndUndefinedBytes) {
+  sim::RegisterFile regs(0x1000);
+  regs.Define({0x04, 2, 0x1234, 0xFFFF, 0});
+  int hookRuns = 0;
+  regs.OnRead(0x04, [&](uint64_t stored) {
+    ++hookRuns;
+    return stored;
+  });
+  bool hidden = true;
+  regs.Lock(
+      0x00, 0x0FFF, [&] { return hidden; }, sim::RegisterFile::LockMode::IgnoreWritesReadOnes);
+  EXPECT_EQ(regs.Read(0x04, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(regs.Read(0xFFC, 4), 0xFFFFFFFFu); // never stored: past the file's stored bytes
+  EXPECT_EQ(regs.Read(0xFFE, 4), 0xFFFFu);     // the file ends after two bytes
+  EXPECT_EQ(hookRuns, 1);                      // a hook still sees its read
+  regs.Write(0x04, 2, 0x5678);
+  hidden = false;
+  EXPECT_EQ(regs.Read(0x04, 2), 0x1234u);
+  EXPECT_EQ(regs.Read(0xFFC, 4), 0u);
+  regs.Set(0xFF0, 4, 0xA5A5A5A5); // the model may set a byte far up: it is stored
+  EXPECT_EQ(regs.Read(0xFF0, 4), 0xA5A5A5A5u);
+  regs.Write(0xFF0, 4, 0); // but it is not a register: guest writes are ignored
+  EXPECT_EQ(regs.Get(0xFF0, 4), 0xA5A5A5A5u);
+  EXPECT_TRUE(regs.Fits(0xFFC, 4));
+  EXPECT_FALSE(regs.Fits(0xFFE, 4));
+}
+
 constexpr uint32_t kKey = 0x5A17C0DEu;
 
 // A block of 32-bit registers behind a key at offset 0, as the chip's blocks are.

@@ -8,13 +8,13 @@
 namespace sim {
 
 FlashDevice::FlashDevice(Bus &bus)
-    : Device(bus, "flash"), bytes_(kSize, kErased),
+    : Device(bus, "flash"), own_(std::make_shared<PageMemory>(kSize, kErased)), bytes_(own_),
       region_(Region::Leaf(
           this, "flash", kSize,
           [this](uint64_t offset, unsigned width) {
             uint64_t v = 0;
             for (unsigned i = 0; i < width; ++i) {
-              v |= static_cast<uint64_t>(bytes_[offset + i]) << (8 * i);
+              v |= static_cast<uint64_t>((*bytes_)[offset + i]) << (8 * i);
             }
             return v;
           },
@@ -27,6 +27,9 @@ FlashDevice::FlashDevice(Bus &bus)
 }
 
 void FlashDevice::Load(uint64_t base, const std::vector<uint8_t> &bytes, const std::string &name) {
+  if (!own_) {
+    throw std::logic_error("flash " + name + ": this board shares another board's flash");
+  }
   if (bytes.empty() || base < kBase || base - kBase > kSize ||
       bytes.size() > kSize - (base - kBase)) {
     throw std::invalid_argument("volume " + name + " at " + Hex(base) + " (" +
@@ -39,8 +42,33 @@ void FlashDevice::Load(uint64_t base, const std::vector<uint8_t> &bytes, const s
                                   v.name + " at " + Hex(v.base));
     }
   }
-  std::copy(bytes.begin(), bytes.end(), bytes_.Data() + (base - kBase));
+  std::copy(bytes.begin(), bytes.end(), own_->Data() + (base - kBase));
   volumes_.push_back({base, bytes.size(), name});
+}
+
+void FlashDevice::Adopt(std::shared_ptr<const PageMemory> image, std::vector<Volume> volumes) {
+  if (!own_ || !volumes_.empty() || image == nullptr || image->Size() != kSize) {
+    throw std::logic_error("flash: only an empty flash may adopt a whole flash image");
+  }
+  own_.reset();
+  bytes_ = std::move(image);
+  volumes_ = std::move(volumes);
+}
+
+uint8_t *FlashDevice::Storage() {
+  if (!own_) {
+    throw std::logic_error("flash: a board that shares its flash cannot hand it to a processor");
+  }
+  return own_->Data();
+}
+
+bool FlashDevice::Erased(uint64_t address, uint64_t size) const {
+  for (const Volume &v : volumes_) {
+    if (address < v.base + v.size && v.base < address + size) {
+      return false;
+    }
+  }
+  return true;
 }
 
 FlashView FlashDevice::View() const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,18 +33,29 @@ public:
   void Load(uint64_t base, const std::vector<uint8_t> &bytes, const std::string &name);
   const std::vector<Volume> &Volumes() const { return volumes_; }
 
+  // The flash's bytes as loaded, to be shared read-only by other boards of the same contents.
+  std::shared_ptr<const PageMemory> Image() const { return bytes_; }
+  // Takes the bytes and volumes of another board's flash instead of its own: the bytes are shared
+  // (flash is read-only, so sharing them is reading the same chip), and no host page is touched
+  // again for them. Only a flash with nothing loaded may adopt, and an adopted flash loads no more.
+  void Adopt(std::shared_ptr<const PageMemory> image, std::vector<Volume> volumes);
+
   // Contents without bus cost, for the simulator's own inspection (reports, checks).
-  uint8_t Byte(uint64_t address) const { return bytes_[address - kBase]; }
+  uint8_t Byte(uint64_t address) const { return (*bytes_)[address - kBase]; }
   FlashView View() const;
+  // Whether no volume covers any byte of [address, address + size): such flash reads erased.
+  bool Erased(uint64_t address, uint64_t size) const;
   uint64_t RejectedWrites() const { return rejected_writes_; }
-  // The flash's bytes, for an emulated processor that maps them read-only and executes from them.
-  uint8_t *Storage() { return bytes_.Data(); }
+  // The flash's bytes, for an emulated processor that maps them read-only and executes from them
+  // (it puts back what a dropped store changed). A flash that shares its bytes has none to give.
+  uint8_t *Storage();
 
   // Flash keeps its contents; a reset changes nothing.
   void Reset() override {}
 
 private:
-  PageMemory bytes_;
+  std::shared_ptr<PageMemory> own_; // null once adopted
+  std::shared_ptr<const PageMemory> bytes_;
   Region region_;
   std::vector<Volume> volumes_;
   uint64_t rejected_writes_ = 0;

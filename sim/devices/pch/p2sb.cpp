@@ -19,31 +19,12 @@ constexpr unsigned kBarShift = 8;
 
 uint64_t AllOnes(unsigned width) { return width >= 8 ? ~0ull : (1ull << (8 * width)) - 1; }
 
-// Registers of the standard header that PciFunction does not define, and every dword above it
-// but the sideband interface's: each byte belongs to a register, so that a hidden bridge can
-// read all ones everywhere.
-struct Span {
-  uint16_t offset;
-  unsigned width;
-};
-std::vector<Span> PlainRegisters() {
-  std::vector<Span> spans = {{0x0C, 1}, {0x0D, 1}, {0x0F, 1}, {0xE0, 1}, {0xE2, 2}};
-  for (uint16_t at = 0x10; at < PciFunction::kConfigSize; at += 4) {
-    if (at < P2sb::kAddressReg || at > 0xE0) {
-      spans.push_back({at, 4});
-    }
-  }
-  return spans;
-}
 } // namespace
 
 P2sb::P2sb(Bus &bus, PciBus &bus0, const Behaviour &behaviour)
     : PciFunction(bus, "p2sb 0:31.1",
                   Identity{kBoardVendorId, kP2sbDeviceId, kClassMemoryOther, 0}),
       behaviour_(behaviour) {
-  for (const Span &s : PlainRegisters()) {
-    config.Define({s.offset, s.width, 0, 0, 0});
-  }
   config.Define({kAddressReg, 4, 0, 0xFFFFFFFF, 0});
   config.Define({kDataReg, 4, 0, 0xFFFFFFFF, 0});
   config.Define({kStatusReg, 2, 0, kStatusWritable, 0});
@@ -51,26 +32,8 @@ P2sb::P2sb(Bus &bus, PciBus &bus0, const Behaviour &behaviour)
   config.Define({kExtendedAddressReg, 4, 0, 0xFFFFFFFF, 0});
   config.Define({kHideReg, 1, behaviour.hidden ? kHidden : 0u, kHidden, 0});
 
-  // Hidden: every register reads all ones; only the hide register takes writes.
-  auto hiddenReads = [this](unsigned width) {
-    return [this, width](uint64_t stored) { return Hidden() ? AllOnes(width) : stored; };
-  };
-  const std::vector<Span> header = {{PciConfig::kVendorId, 2},  {PciConfig::kDeviceId, 2},
-                                    {PciConfig::kCommand, 2},   {PciConfig::kStatus, 2},
-                                    {PciConfig::kRevision, 1},  {PciConfig::kClassCode, 3},
-                                    {PciConfig::kHeaderType, 1}};
-  for (const std::vector<Span> &list : {header, PlainRegisters()}) {
-    for (const Span &s : list) {
-      config.OnRead(s.offset, hiddenReads(s.width));
-    }
-  }
-  for (const Span &s : std::vector<Span>{{kAddressReg, 4},
-                                         {kDataReg, 4},
-                                         {kRoutingReg, 2},
-                                         {kExtendedAddressReg, 4},
-                                         {kHideReg, 1}}) {
-    config.OnRead(s.offset, hiddenReads(s.width));
-  }
+  // Hidden: every byte reads all ones (the locks below); only the hide register takes writes.
+  config.OnRead(kHideReg, [this](uint64_t stored) { return Hidden() ? AllOnes(1) : stored; });
   config.OnRead(kStatusReg,
                 [this](uint64_t stored) { return Hidden() ? AllOnes(2) : StatusRead(stored); });
   config.OnWrite(kStatusReg,
@@ -79,8 +42,8 @@ P2sb::P2sb(Bus &bus, PciBus &bus0, const Behaviour &behaviour)
     hide_writes_.push_back(static_cast<uint8_t>(after));
   });
   auto hidden = [this] { return Hidden(); };
-  config.Lock(0, kHideReg - 1, hidden);
-  config.Lock(kHideReg + 1, kConfigSize - 1, hidden);
+  config.Lock(0, kHideReg - 1, hidden, RegisterFile::LockMode::IgnoreWritesReadOnes);
+  config.Lock(kHideReg + 1, kConfigSize - 1, hidden, RegisterFile::LockMode::IgnoreWritesReadOnes);
   AttachTo(bus0, kDevice, kFunction);
 }
 

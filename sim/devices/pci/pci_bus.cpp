@@ -1,5 +1,7 @@
 #include "sim/devices/pci/pci_bus.h"
 
+#include <algorithm>
+
 #include "sim/core/bus.h"
 #include "sim/devices/pci/pci_bridge.h"
 
@@ -15,21 +17,26 @@ int PciBus::Number() const {
 }
 
 void PciBus::Attach(uint8_t device, uint8_t function, PciFunction *f) {
-  slots_[static_cast<uint16_t>(device << 3 | function)] = f;
+  const auto slot = static_cast<uint16_t>((device & 31) << 3 | (function & 7));
+  slots_[slot] = f;
+  std::erase_if(bridges_, [slot](const auto &b) { return b.first == slot; });
+  if (auto *bridge = dynamic_cast<PciBridge *>(f)) {
+    bridges_.insert(std::lower_bound(bridges_.begin(), bridges_.end(),
+                                     std::make_pair(slot, static_cast<PciBridge *>(nullptr))),
+                    {slot, bridge});
+  }
 }
 
 PciFunction *PciBus::Slot(uint8_t device, uint8_t function) const {
-  auto it = slots_.find(static_cast<uint16_t>(device << 3 | function));
-  return it == slots_.end() ? nullptr : it->second;
+  return device < 32 && function < 8 ? slots_[device << 3 | function] : nullptr;
 }
 
 PciFunction *PciBus::Route(uint8_t bus, uint8_t device, uint8_t function) const {
   if (Number() == bus) {
     return Slot(device, function);
   }
-  for (const auto &[slot, f] : slots_) {
-    auto *bridge = dynamic_cast<PciBridge *>(f);
-    if (bridge != nullptr && bridge->ForwardsBus(bus)) {
+  for (const auto &[slot, bridge] : bridges_) {
+    if (bridge->ForwardsBus(bus)) {
       return bridge->Secondary().Route(bus, device, function);
     }
   }

@@ -5,9 +5,11 @@
 // holds the number.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "sim/core/region.h"
 
@@ -36,7 +38,10 @@ private:
   Region io_;
   int fixed_number_;
   PciBridge *upstream_;
-  std::map<uint16_t, PciFunction *> slots_; // device << 3 | function
+  std::array<PciFunction *, 256> slots_{}; // device << 3 | function
+  // The bridges among them, by slot: a configuration cycle for another bus takes the first that
+  // forwards it.
+  std::vector<std::pair<uint16_t, PciBridge *>> bridges_;
 };
 
 } // namespace sim
