@@ -1,7 +1,9 @@
 #include "sim/pei/ffs.h"
 
+#include <algorithm>
 #include <memory>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "sim/devices/memory/flash.h"
 #include "sim/pi/ffs_walk.h"
@@ -13,16 +15,19 @@ namespace {
 // It reads flash as a core on IA32 does, in aligned 32-bit units, each at most once per service
 // call however the walk picks the bytes out of it.
 FlashView BusFlashView(Bus &bus) {
-  auto dwords = std::make_shared<std::unordered_map<uint64_t, uint32_t>>();
+  // The dwords read so far, by address (a walk reads mostly upwards: most go on the end).
+  using Dword = std::pair<uint64_t, uint32_t>;
+  auto dwords = std::make_shared<std::vector<Dword>>();
   return {[&bus, dwords](uint64_t address, unsigned width) {
             uint64_t value = 0;
             for (unsigned i = 0; i < width; ++i) {
               const uint64_t at = address + i;
               const uint64_t aligned = at & ~uint64_t{3};
-              auto it = dwords->find(aligned);
-              if (it == dwords->end()) {
+              auto it = std::lower_bound(dwords->begin(), dwords->end(), aligned,
+                                         [](const Dword &d, uint64_t a) { return d.first < a; });
+              if (it == dwords->end() || it->first != aligned) {
                 const auto dword = static_cast<uint32_t>(bus.Read(Space::Memory, aligned, 4));
-                it = dwords->emplace(aligned, dword).first;
+                it = dwords->insert(it, {aligned, dword});
               }
               value |= static_cast<uint64_t>((it->second >> (8 * (at & 3))) & 0xFF) << (8 * i);
             }
